@@ -1,0 +1,34 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// One decoded event. Texts are UTF-8 in memory; the log file and the export
+// convert them at their edges.
+struct EventInfo {
+    enum TimeState : uint8_t { Normal = 0, NeedsCorrection = 1, EditedByHand = 2 };
+
+    int32_t number = 0; // position + 1; dropped records leave gaps
+    std::string typeText;
+    std::string infoText;
+    std::string noteText;
+    uint8_t zeroTime = 0;
+    uint8_t timeState = Normal;
+    int32_t position = 0;
+    double time = 0.0;
+    int8_t category = 0;
+    // The raw record, kept by the garage decoder for its segment search; records
+    // opened from a log file have none.
+    std::optional<std::array<uint8_t, 4>> raw;
+    uint8_t codeByte = 0;
+};
+
+namespace eventtext {
+inline constexpr const char* kNeedsCorrection = "Время требует корректировки";
+inline constexpr const char* kEditedByHand = "Время отредактировано вручную";
+
+// The code byte as eight binary digits, most significant bit first.
+std::string codeByteText(uint8_t code);
+} // namespace eventtext

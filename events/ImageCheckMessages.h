@@ -1,0 +1,23 @@
+#pragma once
+
+#include "TabletImage.h"
+
+// What the read-out tells the user when a check of the image fails; the
+// headless decoder prints the same texts.
+inline const char* imageCheckMessage(TabletImage::Check check) {
+    switch (check) {
+    case TabletImage::Check::FirstHeader:
+        return "Ошибка проверки CRC первого заголовка.\n\n Возможно таблетка не содержит команду "
+               "чтения или имеет неправильный формат.\r\n Если вы уверены в том что таблетка "
+               "правильно записана попытайтесь еще раз.";
+    case TabletImage::Check::SecondHeader:
+        return "Ошибка проверки CRC второго заголовка.\r\n Данные на таблетку не записаны или "
+               "прочитаны некорректно.\r\nПопытайтесь прочитать данные еще раз";
+    case TabletImage::Check::EventSum:
+        return "Ошибка проверки контрольной суммы памяти событий.\r\n Данные считаны "
+               "некорректно.\r\n Попробуйте еще раз.";
+    case TabletImage::Check::Passed:
+        break;
+    }
+    return "";
+}

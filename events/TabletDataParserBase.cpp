@@ -1,0 +1,64 @@
+#include "TabletDataParserBase.h"
+
+#include "TabletImage.h"
+
+TabletDataParserBase::TabletDataParserBase(datetime::Clock clock) : clock_(std::move(clock)) {
+    if (!clock_)
+        clock_ = datetime::systemLocalClock();
+}
+
+uint32_t readLe32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+double TabletDataParserBase::imageTimeBase(double now, uint32_t clockSeconds, int32_t timeStamp) {
+    const double clock = datetime::kUnixEpoch + clockSeconds / datetime::kSecondsPerDay;
+    const double stamp = timeStamp / datetime::kSecondsPerDay;
+    return (now - clock) + stamp;
+}
+
+std::unique_ptr<EventCollection> TabletDataParserBase::decodeImage(std::span<const uint8_t> image,
+                                                                   int32_t length) const {
+    if (length < static_cast<int32_t>(TabletImage::kEventArea) ||
+        image.size() < TabletImage::kEventArea)
+        return std::make_unique<EventCollection>();
+    const double current = now();
+    const uint32_t clock = image.size() >= TabletImage::kClockSeconds + 4
+                               ? readLe32(image.data() + TabletImage::kClockSeconds)
+                               : 0;
+    const int32_t stamp = static_cast<int32_t>(readLe32(image.data() + TabletImage::kTimeStamp));
+    double base = imageTimeBase(current, clock, stamp);
+    const size_t end = std::min(image.size(), static_cast<size_t>(length));
+    return decodeEvents(image.subspan(TabletImage::kEventArea, end - TabletImage::kEventArea), base);
+}
+
+double TabletDataParserBase::counterTime(double seconds, double& base, double previous) {
+    double x = datetime::kUnixEpoch + (seconds / datetime::kSecondsPerDay + base);
+    if (x > previous) {
+        base -= kCounterWrapDays;
+        x -= kCounterWrapDays;
+    }
+    return x;
+}
+
+void TabletDataParserBase::findTimeSegment(const EventCollection& events, int index, int& first,
+                                           int& last) const {
+    const int count = events.count();
+    if (index < 0 || index >= count)
+        return;
+    first = 0;
+    last = count - 1;
+    const bool opens = markerOpensSegment();
+    for (int n = index; n >= 0; --n) {
+        if (isSegmentMarker(events.at(n))) {
+            first = opens ? n : n + 1;
+            break;
+        }
+    }
+    for (int n = index + 1; n < count; ++n) {
+        if (isSegmentMarker(events.at(n))) {
+            last = opens ? n - 1 : n;
+            break;
+        }
+    }
+}

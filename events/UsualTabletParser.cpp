@@ -1,0 +1,168 @@
+#include "UsualTabletParser.h"
+
+#include <array>
+#include <limits>
+#include <string>
+
+namespace {
+
+constexpr uint8_t kPowerUpDetail = 0x80;
+
+struct KindRow {
+    const char* groupName;
+    int8_t category;
+};
+
+constexpr std::array<KindRow, 4> kKinds = {{
+    {") Неисправность", 0},
+    {") Работа прибора", 1},
+    {") Тревожное сообщение", 2},
+    {") Информация о питании", 3},
+}};
+
+constexpr const char* kUnknownKind = "Неизвестный вид события";
+
+// Kind 0: each set bit, lowest first, replaces the text; the highest stays.
+constexpr std::array<const char*, 8> kFaultBits = {
+    "Неисправность шлейфа №1",
+    "Неисправность шлейфа №2",
+    "Неисправность устройства пожаротушения",
+    "Неисправность шлейфа двери",
+    "Неисправность выхода таб. 1",
+    "Неисправность выхода таб. 2",
+    "Неисправность линии связи",
+    "Неисправность прибора",
+};
+
+// Kind 1: the low three bits of the detail.
+constexpr std::array<const char*, 8> kOperationTexts = {
+    "Автоматика отключена кнопкой 'сброс'",
+    "Автоматика отключена открытием двери",
+    "Автоматика отключена открытием крышки",
+    "Автоматика отключена с пульта",
+    kUnknownKind,
+    "Автоматика включена электронным ключем",
+    kUnknownKind,
+    "Автоматика включена с пульта",
+};
+
+// Kind 2: the upper four bits of the detail; null adds nothing.
+constexpr std::array<const char*, 16> kLaunchTexts = {
+    nullptr,
+    "Запуск отменен - открыта дверь",
+    "Запуск отменен - открыта крышка прибора",
+    "Запуск отменен с пульта",
+    "Запуск в автоматическом режиме",
+    kUnknownKind,
+    "Запуск в ручном режиме по нажатию кнопки пуск",
+    "Запуск в ручном режиме с пульта",
+    "Начало тушения",
+    kUnknownKind,
+    kUnknownKind,
+    kUnknownKind,
+    "Тушение завершено",
+    kUnknownKind,
+    kUnknownKind,
+    kUnknownKind,
+};
+
+std::string faultText(uint8_t detail) {
+    if (detail == 0)
+        return "Все цепи в норме";
+    std::string text;
+    for (size_t bit = 0; bit < 8; ++bit)
+        if (detail & (1u << bit))
+            text = kFaultBits[bit];
+    return text;
+}
+
+std::string alarmText(uint8_t detail) {
+    std::string text;
+    if (detail & 0x08)
+        text = "Пожар! (сработало более одного извещателя)";
+    else if (detail & 0x04)
+        text = "Внимание! Сработал один извещатель";
+    if (detail & 0x01)
+        text = "Сработка шлейфа №1";
+    if (detail & 0x02)
+        text = "Сработка шлейфа №2";
+    if (const char* launch = kLaunchTexts[detail >> 4])
+        text = launch;
+    return text;
+}
+
+std::string powerText(uint8_t detail) {
+    switch (detail) {
+    case 0x00:
+        return "Питание в норме";
+    case 0x01:
+        return "Неисправность питания";
+    case kPowerUpDetail:
+        return "Питание включено";
+    default:
+        return "Память событий пуста";
+    }
+}
+
+} // namespace
+
+bool UsualTabletParser::isPowerUp(const EventInfo& event) {
+    if (event.raw) {
+        const auto& r = *event.raw;
+        return ((r[2] >> 6) & 0x03) == 3 && r[3] == kPowerUpDetail;
+    }
+    return event.codeByte == kPowerUpDetail && event.typeText.rfind("(3)", 0) == 0;
+}
+
+std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const uint8_t> events,
+                                                                 double& base) const {
+    auto list = std::make_unique<EventCollection>();
+    const size_t count = events.size() / 4;
+    list->reserve(count);
+    bool powerUpMet = false;
+    std::string note;
+    for (size_t p = 0; p < count; ++p) {
+        const uint8_t* raw = events.data() + 4 * p;
+        const uint32_t word = readLe32(raw);
+        const uint32_t field = word & 0x003FFFFF;
+        const int kind = static_cast<int>((word >> 22) & 0x03);
+        const uint8_t detail = raw[3];
+
+        EventInfo e;
+        const double previous =
+            list->empty() ? std::numeric_limits<double>::infinity() : list->back().time;
+        e.time = counterTime(field * 8.0, base, previous);
+        // Every record older than the first power-up was dated across a power
+        // loss: the controller's counter restarted, so its time needs a hand.
+        if (powerUpMet)
+            note = eventtext::kNeedsCorrection;
+        e.timeState = powerUpMet ? EventInfo::NeedsCorrection : EventInfo::Normal;
+        e.noteText = note;
+        e.number = static_cast<int32_t>(p + 1);
+        e.position = static_cast<int32_t>(p);
+        e.raw = std::array<uint8_t, 4>{raw[0], raw[1], raw[2], raw[3]};
+        e.codeByte = detail;
+        e.typeText = "(" + std::to_string(kind) + kKinds[static_cast<size_t>(kind)].groupName;
+        e.category = kKinds[static_cast<size_t>(kind)].category;
+        switch (kind) {
+        case 0:
+            e.infoText = faultText(detail);
+            break;
+        case 1:
+            e.infoText = kOperationTexts[detail & 0x07];
+            break;
+        case 2:
+            e.infoText = alarmText(detail);
+            break;
+        default:
+            e.infoText = powerText(detail);
+            break;
+        }
+        const bool powerUp = kind == 3 && detail == kPowerUpDetail;
+        e.zeroTime = (field == 0 && powerUp) ? 1 : 0;
+        if (powerUp)
+            powerUpMet = true;
+        list->append(std::move(e));
+    }
+    return list;
+}

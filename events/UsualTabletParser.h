@@ -1,0 +1,21 @@
+#pragma once
+
+#include "TabletDataParserBase.h"
+
+// The garage controller variant ("Гаражный вариант"), every device number but 7
+// and 8. The only variant that marks times as needing correction.
+class UsualTabletParser : public TabletDataParserBase {
+public:
+    using TabletDataParserBase::TabletDataParserBase;
+    std::unique_ptr<EventCollection> decodeEvents(std::span<const uint8_t> events,
+                                                  double& base) const override;
+
+    // A power-up record ("Питание включено"): kind 3, detail 0x80. Taken from the
+    // raw copy when the record has one, otherwise from the stored type text and
+    // code byte (records opened from a log file).
+    static bool isPowerUp(const EventInfo& event);
+
+protected:
+    bool isSegmentMarker(const EventInfo& event) const override { return isPowerUp(event); }
+    bool markerOpensSegment() const override { return false; }
+};

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds Velmora and runs every test: the whole suite under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded parts again under ThreadSanitizer,
+# and a short run of each fuzz target.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+cmake -S . -B build/asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON
+cmake --build build/asan -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/asan --output-on-failure -j "$jobs"
+
+cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON
+cmake --build build/tsan -j "$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads
+
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_GUI=OFF
+cmake --build build/fuzz -j "$jobs" --target fuzz_decoders
+build/fuzz/bin/fuzz_decoders -runs=200000 -seed=1 "$(mktemp -d)" fuzz/corpus >/dev/null 2>build/fuzz/fuzz.log \
+    || { cat build/fuzz/fuzz.log; exit 1; }
+echo "fuzz_decoders: 200000 runs clean"

@@ -1,0 +1,26 @@
+# Runs velmora-decode as a .case file says and compares its output whole.
+# A case file holds three lines: ARGS=..., EXIT=..., EXPECTED=<file in data/golden>;
+# FILE in ARGS is replaced by the data file named in INPUT=.
+file(STRINGS ${CASE} lines ENCODING UTF-8)
+foreach(line ${lines})
+    if(line MATCHES "^([A-Z]+)=(.*)$")
+        set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+    endif()
+endforeach()
+separate_arguments(args UNIX_COMMAND "${ARGS}")
+list(TRANSFORM args REPLACE "^INPUT$" "${DATA}/${INPUT}")
+execute_process(COMMAND ${TOOL} ${args}
+    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc STREQUAL EXIT)
+    message(FATAL_ERROR "exit status ${rc}, expected ${EXIT}\n${err}")
+endif()
+file(READ ${DATA}/golden/${EXPECTED} expected)
+if(DEFINED STDERR)
+    set(actual "${err}")
+else()
+    set(actual "${out}")
+endif()
+if(NOT actual STREQUAL expected)
+    file(WRITE ${CASE}.actual "${actual}")
+    message(FATAL_ERROR "output differs from ${EXPECTED}; written to ${CASE}.actual")
+endif()
