@@ -31,7 +31,9 @@ void civilFromDays(int64_t z, int& year, int& month, int& day) {
     year = static_cast<int>(y + (month <= 2));
 }
 
-bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool isLeap(int year) {
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int daysInMonth(int year, int month) {
     static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
@@ -49,8 +51,8 @@ std::optional<double> encodeDate(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 ||
         day > daysInMonth(year, month))
         return std::nullopt;
-    return static_cast<double>(daysFromCivil(year, static_cast<unsigned>(month),
-                                             static_cast<unsigned>(day))) +
+    return static_cast<double>(
+               daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day))) +
            kUnixEpoch;
 }
 
@@ -107,12 +109,13 @@ double localNow() {
     tm local{};
     localtime_r(&seconds, &local);
     const auto date = encodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return date.value_or(kUnixEpoch) +
-           encodeTime(local.tm_hour, local.tm_min, local.tm_sec,
-                      static_cast<int>(tv.tv_usec / 1000));
+    return date.value_or(kUnixEpoch) + encodeTime(local.tm_hour, local.tm_min, local.tm_sec,
+                                                  static_cast<int>(tv.tv_usec / 1000));
 }
 
-Clock systemLocalClock() { return &localNow; }
+Clock systemLocalClock() {
+    return &localNow;
+}
 
 Clock fixedClock(double value) {
     return [value] { return value; };

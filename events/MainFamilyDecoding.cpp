@@ -83,7 +83,9 @@ const SubCodeText* findSubCode(std::span<const SubCodeText> table, int subCode) 
     return nullptr;
 }
 
-std::string typeText(int code, const char* group) { return "(" + std::to_string(code) + group; }
+std::string typeText(int code, const char* group) {
+    return "(" + std::to_string(code) + group;
+}
 
 } // namespace
 

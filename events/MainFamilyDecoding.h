@@ -14,7 +14,18 @@
 // a profile: a table of its sixteen codes.
 namespace mainfamily {
 
-enum class Group { Normal, Reserve1, I2C, Console, ZoneFault, ZoneInfo, Reserve2, Automation, Power, Notification };
+enum class Group {
+    Normal,
+    Reserve1,
+    I2C,
+    Console,
+    ZoneFault,
+    ZoneInfo,
+    Reserve2,
+    Automation,
+    Power,
+    Notification
+};
 
 struct CodeRow {
     Group group;
@@ -37,6 +48,8 @@ std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
                                         const datetime::Clock& clock);
 
 // Code 15 with bit 1 of the sub-code: a notification of a power loss.
-inline bool isMarker(uint8_t codeByte) { return (codeByte >> 4) == 15 && (codeByte & 0x02); }
+inline bool isMarker(uint8_t codeByte) {
+    return (codeByte >> 4) == 15 && (codeByte & 0x02);
+}
 
 } // namespace mainfamily

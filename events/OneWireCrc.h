@@ -25,7 +25,8 @@ constexpr uint8_t crc8(const uint8_t* data, size_t length, uint8_t seed = 0) {
 constexpr uint16_t crc16Byte(uint16_t seed, uint8_t byte) {
     uint16_t crc = seed ^ byte;
     for (int bit = 0; bit < 8; ++bit)
-        crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001) : static_cast<uint16_t>(crc >> 1);
+        crc = (crc & 1) ? static_cast<uint16_t>((crc >> 1) ^ 0xA001)
+                        : static_cast<uint16_t>(crc >> 1);
     return crc;
 }
 

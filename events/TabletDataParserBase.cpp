@@ -29,7 +29,8 @@ std::unique_ptr<EventCollection> TabletDataParserBase::decodeImage(std::span<con
     const int32_t stamp = static_cast<int32_t>(readLe32(image.data() + TabletImage::kTimeStamp));
     double base = imageTimeBase(current, clock, stamp);
     const size_t end = std::min(image.size(), static_cast<size_t>(length));
-    return decodeEvents(image.subspan(TabletImage::kEventArea, end - TabletImage::kEventArea), base);
+    return decodeEvents(image.subspan(TabletImage::kEventArea, end - TabletImage::kEventArea),
+                        base);
 }
 
 double TabletDataParserBase::counterTime(double seconds, double& base, double previous) {

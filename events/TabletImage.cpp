@@ -56,7 +56,9 @@ std::string TabletImage::serialNumberText() const {
     return ::serialNumberText(std::span<const uint8_t, 6>(bytes_.data() + 1, 6));
 }
 
-std::string TabletImage::deviceNumberText() const { return ::deviceNumberText(deviceNumber()); }
+std::string TabletImage::deviceNumberText() const {
+    return ::deviceNumberText(deviceNumber());
+}
 
 void TabletImage::seal() {
     const uint16_t sum = eventSum();

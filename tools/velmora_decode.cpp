@@ -65,8 +65,7 @@ std::optional<double> parseNow(const std::string& text) {
     if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &p.year, &p.month, &p.day, &p.hour,
                     &p.minute, &p.second, &tail) != 6)
         return std::nullopt;
-    if (p.hour > 23 || p.minute > 59 || p.second > 59 || p.hour < 0 || p.minute < 0 ||
-        p.second < 0)
+    if (p.hour > 23 || p.minute > 59 || p.second > 59 || p.hour < 0 || p.minute < 0 || p.second < 0)
         return std::nullopt;
     return datetime::encodeDateTime(p);
 }

@@ -76,11 +76,10 @@ TEST(DecoderTime, CounterWrapLowersTheBaseForAllLaterRecords) {
     for (Variant v : {Variant::Main, Variant::Garage}) {
         const auto parser = makeParser(v, datetime::fixedClock(kTestNow));
         // newest first: 800 s, then 1600 s (later: the counter wrapped), then 400 s
-        const auto bytes = v == Variant::Main
-                               ? records({mainWord(0, 8, 800), mainWord(0, 8, 1600),
-                                          mainWord(0, 8, 400)})
-                               : records({garageWord(0, 0, 100), garageWord(0, 0, 200),
-                                          garageWord(0, 0, 50)});
+        const auto bytes =
+            v == Variant::Main
+                ? records({mainWord(0, 8, 800), mainWord(0, 8, 1600), mainWord(0, 8, 400)})
+                : records({garageWord(0, 0, 100), garageWord(0, 0, 200), garageWord(0, 0, 50)});
         double base = 10.0;
         const auto events = parser->decodeEvents(bytes, base);
         ASSERT_EQ(events->count(), 3);
@@ -108,8 +107,7 @@ TEST(DecoderTime, EqualTimesDoNotWrap) {
 TEST(DecoderTime, DroppedMainRecordStillLowersTheBase) {
     const auto parser = makeParser(Variant::Main, datetime::fixedClock(kTestNow));
     // kept at 100 s; dropped zone information at 200 s (wraps); kept at 50 s
-    const auto bytes =
-        records({mainWord(0, 8, 100), mainWord(8, 0, 200), mainWord(0, 8, 50)});
+    const auto bytes = records({mainWord(0, 8, 100), mainWord(8, 0, 200), mainWord(0, 8, 50)});
     double base = 0.0;
     const auto events = parser->decodeEvents(bytes, base);
     ASSERT_EQ(events->count(), 2);
@@ -137,9 +135,9 @@ TEST(DecoderTime, FirstKeptRecordNeverWrapsEvenAfterDroppedOnes) {
 
 TEST(DecoderTime, GarageMarksEverythingOlderThanTheFirstPowerUp) {
     const auto parser = makeParser(Variant::Garage, datetime::fixedClock(kTestNow));
-    const auto bytes = records({garageWord(0, 0, 900), garageWord(3, 0x80, 0),
-                                garageWord(2, 0x48, 700), garageWord(3, 0x80, 600),
-                                garageWord(1, 0x05, 500)});
+    const auto bytes =
+        records({garageWord(0, 0, 900), garageWord(3, 0x80, 0), garageWord(2, 0x48, 700),
+                 garageWord(3, 0x80, 600), garageWord(1, 0x05, 500)});
     double base = 0.0;
     const auto events = parser->decodeEvents(bytes, base);
     const uint8_t states[] = {0, 0, 1, 1, 1};
@@ -154,9 +152,8 @@ TEST(DecoderTime, GarageMarksEverythingOlderThanTheFirstPowerUp) {
 
 TEST(DecoderTime, MilitaryDatesFromTheComputerClockWithoutWrap) {
     const auto parser = makeParser(Variant::Military, datetime::fixedClock(kTestNow));
-    const TabletImage image =
-        imageWith(1000000, 400000, {mainWord(0, 8, 400000), mainWord(0, 8, 399940),
-                                    mainWord(0, 8, 500000)});
+    const TabletImage image = imageWith(
+        1000000, 400000, {mainWord(0, 8, 400000), mainWord(0, 8, 399940), mainWord(0, 8, 500000)});
     const auto events = parser->decodeImage(image.bytes(), 512);
     EXPECT_EQ(datetime::format(events->at(0).time), "12.01.1970 13:46:40");
     EXPECT_EQ(datetime::format(events->at(1).time), "12.01.1970 13:45:40");
@@ -181,7 +178,7 @@ TEST(DecoderTime, MilitaryReadsTheClockForEveryRecord) {
 TEST(DecoderTime, NumbersKeepTheirPositionsAcrossGaps) {
     const auto parser = makeParser(Variant::Main, datetime::fixedClock(kTestNow));
     std::vector<uint8_t> bytes(496, 0);
-    bytes[3] = 0x80; // position 0 dropped
+    bytes[3] = 0x80;          // position 0 dropped
     bytes[4 * 50 + 3] = 0xB8; // position 50 dropped
     double base = 0.0;
     const auto events = parser->decodeEvents(bytes, base);

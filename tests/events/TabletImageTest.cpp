@@ -1,6 +1,6 @@
+#include "TabletImage.h"
 #include "ImageCheckMessages.h"
 #include "OneWireCrc.h"
-#include "TabletImage.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,11 @@ TEST(TabletImage, ChecksRunInOrderAndStopAtTheFirstFailure) {
          TabletImage::Check::EventSum},
         {"last event byte", [](TabletImage& i) { i.bytes()[511] += 1; },
          TabletImage::Check::EventSum},
-        {"register page", [](TabletImage& i) { for (size_t k = 512; k < 544; ++k) i.bytes()[k] = 0x5A; },
+        {"register page",
+         [](TabletImage& i) {
+             for (size_t k = 512; k < 544; ++k)
+                 i.bytes()[k] = 0x5A;
+         },
          TabletImage::Check::Passed},
         // swapping two event bytes keeps the sum: only the sum is checked
         {"swapped events", [](TabletImage& i) { std::swap(i.bytes()[20], i.bytes()[21]); },
@@ -97,9 +101,10 @@ TEST(TabletImage, HeaderFieldTexts) {
     const uint8_t serial[] = {0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x00};
     std::copy(std::begin(serial), std::end(serial), image.bytes().begin() + 1);
     EXPECT_EQ(image.serialNumberText(), "Серийный номер: 0A1B2C3D4E00");
-    const std::pair<uint8_t, const char*> devices[] = {
-        {255, "Номер устройства: _"}, {0, "Номер устройства: 0"}, {7, "Номер устройства: 7"},
-        {254, "Номер устройства: 254"}};
+    const std::pair<uint8_t, const char*> devices[] = {{255, "Номер устройства: _"},
+                                                       {0, "Номер устройства: 0"},
+                                                       {7, "Номер устройства: 7"},
+                                                       {254, "Номер устройства: 254"}};
     for (const auto& [number, text] : devices) {
         image.bytes()[8] = number;
         EXPECT_EQ(image.deviceNumberText(), text);

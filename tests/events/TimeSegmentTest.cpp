@@ -28,8 +28,8 @@ EventCollection listWithMarkers(int count, std::initializer_list<int> markers, u
 }
 
 TEST(TimeSegment, MainAndMilitaryMarkersOpenASegment) {
-    const SegmentRow rows[] = {{5, 3, 9}, {3, 3, 9}, {12, 10, 19}, {1, 0, 2}, {10, 10, 19},
-                               {0, 0, 2}, {19, 10, 19}};
+    const SegmentRow rows[] = {{5, 3, 9},    {3, 3, 9}, {12, 10, 19}, {1, 0, 2},
+                               {10, 10, 19}, {0, 0, 2}, {19, 10, 19}};
     for (Variant v : {Variant::Main, Variant::Military}) {
         const auto parser = makeParser(v);
         const auto events = listWithMarkers(20, {3, 10}, 0xF2, 0x08, "(15) Нотификация");
@@ -76,7 +76,8 @@ TEST(TimeSegment, GaragePowerUpClosesASegment) {
     for (EventInfo& e : stored)
         e.raw.reset();
 
-    const SegmentRow rows[] = {{6, 5, 9}, {2, 0, 4}, {4, 5, 9}, {9, 10, 14}, {14, 10, 14}, {0, 0, 4}};
+    const SegmentRow rows[] = {{6, 5, 9},   {2, 0, 4},    {4, 5, 9},
+                               {9, 10, 14}, {14, 10, 14}, {0, 0, 4}};
     for (const EventCollection* events : {decoded.get(), &stored}) {
         for (const auto& row : rows) {
             int first = -1, last = -1;

@@ -1,0 +1,200 @@
+#include "Bus.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace fs = std::filesystem;
+
+namespace onewiresim {
+
+namespace {
+constexpr size_t kStateActive = 4; // 1 while a search is under way
+constexpr size_t kStateIndex = 5;  // 16-bit index of the last device found
+} // namespace
+
+Bus::Bus(SimAdapter adapter) : adapter_(std::move(adapter)) {}
+
+void Bus::refresh() {
+    present_.clear();
+    selected_.clear();
+    for (const std::string& name : adapter_.onAdapter()) {
+        std::error_code ec;
+        const fs::path path = adapter_.tabletPath(name);
+        const auto stamp = fs::last_write_time(path, ec);
+        if (ec)
+            continue;
+        const auto size = fs::file_size(path, ec);
+        auto it = cache_.find(name);
+        if (it == cache_.end() || it->second.stamp != stamp || it->second.size != size) {
+            std::string error;
+            auto button = adapter_.loadTablet(name, error);
+            if (!button)
+                continue;
+            Device& d = cache_[name];
+            d.name = name;
+            d.button = std::move(button);
+            d.stamp = stamp;
+            d.size = size;
+            it = cache_.find(name);
+        }
+        if (std::find(present_.begin(), present_.end(), &it->second) == present_.end())
+            present_.push_back(&it->second);
+    }
+}
+
+int Bus::reset() {
+    refresh();
+    fault_ = adapter_.fault();
+    streamed_ = 0;
+    phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
+    return present_.empty() ? 0 : 1;
+}
+
+void Bus::selectAll() {
+    selected_ = present_;
+    for (Device* d : selected_)
+        d->button->select();
+    phase_ = Phase::Function;
+}
+
+void Bus::save(Device& device) {
+    std::string error;
+    if (!adapter_.saveTablet(device.name, *device.button, error))
+        return;
+    std::error_code ec;
+    const fs::path path = adapter_.tabletPath(device.name);
+    device.stamp = fs::last_write_time(path, ec);
+    device.size = fs::file_size(path, ec);
+}
+
+void Bus::removeFromAdapter(const std::string& name) {
+    auto names = adapter_.onAdapter();
+    names.erase(std::remove(names.begin(), names.end(), name), names.end());
+    std::string error;
+    adapter_.setOnAdapter(names, error);
+    auto gone = [&](Device* d) { return d->name == name; };
+    present_.erase(std::remove_if(present_.begin(), present_.end(), gone), present_.end());
+    selected_.erase(std::remove_if(selected_.begin(), selected_.end(), gone), selected_.end());
+}
+
+uint8_t Bus::applyFaults(Device& device, uint8_t value) {
+    if (!device.button->streamingMemory())
+        return value;
+    const int index = streamed_++;
+    std::string error;
+    if (fault_.kind == Fault::Kind::FlipBits && index < fault_.value) {
+        value ^= static_cast<uint8_t>(1u << (index % 8));
+        if (index + 1 == fault_.value) {
+            adapter_.setFault({}, error);
+            fault_ = {};
+        }
+    }
+    return value;
+}
+
+uint8_t Bus::touch(uint8_t master) {
+    switch (phase_) {
+    case Phase::AfterReset:
+        switch (master) {
+        case 0x33: // Read ROM
+            phase_ = Phase::ReadRom;
+            romIndex_ = 0;
+            break;
+        case 0x55: // Match ROM
+            phase_ = Phase::MatchRom;
+            romIndex_ = 0;
+            break;
+        case 0xCC: // Skip ROM
+            selectAll();
+            break;
+        default: // a search needs bit slots; byte access cannot take part
+            phase_ = Phase::Ignored;
+            break;
+        }
+        return master;
+    case Phase::ReadRom: {
+        uint8_t value = master;
+        for (Device* d : present_)
+            value &= d->button->rom()[static_cast<size_t>(romIndex_)];
+        if (++romIndex_ == 8)
+            selectAll();
+        return value;
+    }
+    case Phase::MatchRom:
+        matchRom_[static_cast<size_t>(romIndex_)] = master;
+        if (++romIndex_ == 8) {
+            selected_.clear();
+            for (Device* d : present_)
+                if (d->button->rom() == matchRom_) {
+                    selected_.push_back(d);
+                    d->button->select();
+                }
+            phase_ = Phase::Function;
+        }
+        return master;
+    case Phase::Function: {
+        if (fault_.kind == Fault::Kind::RemoveAfter && !selected_.empty() &&
+            selected_.front()->button->streamingMemory() && streamed_ >= fault_.value) {
+            // the tablet is lifted off the adapter in the middle of the read
+            std::string error;
+            adapter_.setFault({}, error);
+            fault_ = {};
+            removeFromAdapter(selected_.front()->name);
+        }
+        const double now = hostNow();
+        uint8_t value = master;
+        for (Device* d : std::vector<Device*>(selected_)) {
+            bool changed = false;
+            const bool streaming = d->button->streamingMemory();
+            uint8_t out = d->button->touch(master, now, changed);
+            if (streaming)
+                out = applyFaults(*d, out);
+            value &= out;
+            if (changed)
+                save(*d);
+        }
+        return value;
+    }
+    case Phase::Ignored:
+        break;
+    }
+    return master;
+}
+
+int Bus::next(uint8_t* state) {
+    const bool active = state[kStateActive] == 1;
+    int last = -1;
+    if (active)
+        last = state[kStateIndex] | state[kStateIndex + 1] << 8;
+    if (!reset()) {
+        state[kStateActive] = 0;
+        return 0;
+    }
+    const int index = last + 1;
+    if (index >= static_cast<int>(present_.size())) {
+        state[kStateActive] = 0;
+        phase_ = Phase::Ignored;
+        return 0;
+    }
+    Device* d = present_[static_cast<size_t>(index)];
+    std::memcpy(state + kStateRom, d->button->rom().data(), 8);
+    state[kStateActive] = 1;
+    state[kStateIndex] = static_cast<uint8_t>(index);
+    state[kStateIndex + 1] = static_cast<uint8_t>(index >> 8);
+    // the device found stays selected and takes a function command at once
+    selected_ = {d};
+    d->button->select();
+    phase_ = Phase::Function;
+    return 1;
+}
+
+int Bus::access(const uint8_t* state) {
+    if (!reset())
+        return 0;
+    touch(0x55);
+    for (size_t i = 0; i < 8; ++i)
+        touch(state[kStateRom + i]);
+    return 1;
+}
+
+} // namespace onewiresim

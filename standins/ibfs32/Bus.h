@@ -1,0 +1,64 @@
+#pragma once
+
+#include "MemoryButton.h"
+#include "SimAdapter.h"
+
+#include <array>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace onewiresim {
+
+// The 1-Wire bus of the simulated adapter: the tablets lying on it, the ROM
+// command layer and the faults. Every reset reads the adapter folder again, so
+// tablets come and go between calls. Not thread-safe: the driver serialises calls.
+class Bus {
+public:
+    explicit Bus(SimAdapter adapter);
+
+    const SimAdapter& adapter() const { return adapter_; }
+
+    // Reset pulse: 1 when a device answers with a presence pulse, else 0.
+    int reset();
+    // One byte on the wire: the master's byte ANDed with what the devices drive.
+    uint8_t touch(uint8_t master);
+    // Search ROM over the devices in adapter order; the search state lives in
+    // `state` (a zeroed buffer starts over). 1 and the ROM in the state, or 0
+    // when no device is left (the next call starts over).
+    int next(uint8_t* state);
+    // Reset and Match ROM with the ROM held in `state`; 1 when presence.
+    int access(const uint8_t* state);
+
+    static constexpr size_t kStateRom = 8; // ROM bytes in the state buffer
+
+private:
+    struct Device {
+        std::string name;
+        std::shared_ptr<MemoryButton> button;
+        std::filesystem::file_time_type stamp;
+        uintmax_t size = 0;
+    };
+    enum class Phase { AfterReset, ReadRom, MatchRom, Function, Ignored };
+
+    void refresh();
+    void selectAll();
+    void save(Device& device);
+    void removeFromAdapter(const std::string& name);
+    uint8_t applyFaults(Device& device, uint8_t value);
+
+    SimAdapter adapter_;
+    std::map<std::string, Device> cache_;
+    std::vector<Device*> present_;
+    std::vector<Device*> selected_;
+    Phase phase_ = Phase::Ignored;
+    int romIndex_ = 0;
+    std::array<uint8_t, 8> matchRom_{};
+
+    Fault fault_;
+    int streamed_ = 0; // memory bytes read since the fault was armed
+};
+
+} // namespace onewiresim

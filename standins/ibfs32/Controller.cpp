@@ -1,0 +1,271 @@
+#include "Controller.h"
+
+#include "OneWireCrc.h"
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+
+namespace onewiresim {
+
+namespace {
+
+constexpr int kRecords = 124;
+constexpr int64_t kDay = 86400;
+constexpr int64_t kHour = 3600;
+constexpr int64_t kMainCounterRange = int64_t(1) << 24;         // seconds
+constexpr int64_t kGarageCounterRange = (int64_t(1) << 22) * 8; // seconds, 8 s units
+
+struct VariantProfile {
+    ControllerVariant variant;
+    const char* name;
+    int device;
+    int zones;
+};
+
+constexpr VariantProfile kProfiles[] = {
+    {ControllerVariant::Main, "main", 7, 4},
+    {ControllerVariant::Garage, "garage", 3, 0},
+    {ControllerVariant::Military, "military", 8, 5},
+};
+
+const VariantProfile& profile(ControllerVariant v) {
+    for (const auto& p : kProfiles)
+        if (p.variant == v)
+            return p;
+    return kProfiles[1];
+}
+
+// Group codes of the main-layout variants.
+struct MainCodes {
+    int normal, i2c, console, zoneFault, zoneInfo, automation, power, notification, reserve1,
+        reserve2;
+};
+constexpr MainCodes kMainCodes = {0, 2, 3, 4, 8, 13, 14, 15, 1, 12};
+constexpr MainCodes kMilitaryCodes = {0, 1, 2, 3, 8, 13, 14, 15, -1, -1};
+
+// One timeline step of a scripted history: how long after the previous step
+// it happened, and what was logged. A power-up restarts the counter.
+struct Step {
+    int64_t gap;
+    uint8_t kind; // garage kind
+    uint8_t code;
+    bool powerUp = false;   // garage: the counter restarts at this record
+    bool powerLoss = false; // main/military: the counter restarts after this record
+};
+
+uint8_t mc(int code, int sub) {
+    return static_cast<uint8_t>(code << 4 | sub);
+}
+
+std::vector<Step> scriptedGarage() {
+    return {
+        {0, 3, 0x80, true},
+        {40, 1, 0x05},
+        {5 * kDay, 0, 0x01},
+        {2 * kHour, 0, 0x00},
+        {3 * kDay, 1, 0x01},
+        {600, 1, 0x05},
+        {4 * kDay, 3, 0x01},
+        {3 * kHour, 3, 0x00},
+        // power lost for a day; the counter restarts with the power-up
+        {kDay, 3, 0x80, true},
+        {30, 1, 0x05},
+        {6 * kDay, 2, 0x04},
+        {40, 2, 0x0C},
+        {30, 2, 0x48},
+        {30, 2, 0x8C},
+        {300, 2, 0xC0},
+        {kDay, 0, 0x80},
+        {5 * kHour, 0, 0x00},
+        {2 * kDay, 1, 0x03},
+        {kHour, 1, 0x07},
+        {kHour, 3, 0x00},
+    };
+}
+
+std::vector<Step> scriptedMain(const MainCodes& c, int zones) {
+    const int z2 = std::min(2, zones) - 1;
+    return {
+        {0, 0, mc(c.notification, 0x9)},
+        {60, 0, mc(c.normal, 8)},
+        {30, 0, mc(c.automation, 11)},
+        {3 * kDay, 0, mc(c.zoneFault + z2, 1)},
+        {2 * kHour, 0, mc(c.zoneFault + z2, 0)},
+        {2 * kDay, 0, mc(c.power, 4)},
+        {kHour, 0, mc(c.power, 8)},
+        {kDay, 0, mc(c.notification, 0x2), false, true},
+        {2 * kHour, 0, mc(c.notification, 0x9)},
+        {60, 0, mc(c.console, 0)},
+        {60, 0, mc(c.automation, 11)},
+        {4 * kDay, 0, mc(c.zoneInfo + z2, 13)},
+        {40, 0, mc(c.zoneInfo + z2, 14)},
+        {600, 0, mc(c.zoneInfo + z2, 15)},
+        {kDay, 0, mc(c.automation, 2)},
+        {kHour, 0, mc(c.console, 8)},
+        {300, 0, mc(c.console, 0)},
+        {2 * kHour, 0, mc(c.automation, 11)},
+        {kDay, 0, mc(c.normal, 8)},
+    };
+}
+
+std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
+    std::mt19937 rng(seed);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<Step> steps;
+    // every code of the variant at least once, then any codes
+    for (int i = 0; i < count; ++i) {
+        Step s{};
+        if (v == ControllerVariant::Garage) {
+            s.kind = static_cast<uint8_t>(i < 4 ? i : pick(0, 3));
+            s.code = static_cast<uint8_t>(pick(0, 255));
+            if (s.kind == 3 && pick(0, 2) == 0)
+                s.code = 0x80;
+            s.powerUp = s.kind == 3 && s.code == 0x80;
+        } else {
+            const int code = i < 16 ? i : pick(0, 15);
+            s.code = mc(code, pick(0, 15));
+            s.powerLoss = code == 15 && (s.code & 0x02);
+        }
+        steps.push_back(s);
+    }
+    std::shuffle(steps.begin(), steps.end(), rng);
+    for (auto& s : steps) {
+        // mostly minutes to days; now and then a long quiet spell that wraps the counter
+        const int r = pick(0, 99);
+        s.gap = r < 60 ? pick(1, 3600) : r < 95 ? pick(3600, 5 * 86400) : pick(100, 400) * kDay;
+    }
+    return steps;
+}
+
+uint32_t encode(ControllerVariant v, uint8_t kind, uint8_t code, int64_t counter) {
+    if (v == ControllerVariant::Garage) {
+        const uint32_t units = static_cast<uint32_t>((counter / 8) & 0x3FFFFF);
+        return static_cast<uint32_t>(code) << 24 | static_cast<uint32_t>(kind & 3) << 22 | units;
+    }
+    return static_cast<uint32_t>(code) << 24 | static_cast<uint32_t>(counter & 0xFFFFFF);
+}
+
+} // namespace
+
+bool controllerVariantFromName(const std::string& name, ControllerVariant& variant) {
+    for (const auto& p : kProfiles)
+        if (name == p.name) {
+            variant = p.variant;
+            return true;
+        }
+    return false;
+}
+
+uint32_t serialKey(const std::array<uint8_t, 8>& rom) {
+    const uint32_t v = rom[1] | rom[2] << 8 | rom[3] << 16 | static_cast<uint32_t>(rom[4]) << 24;
+    return v >> 2 | v << 30;
+}
+
+std::array<uint8_t, 8> readCommandRecord(const std::array<uint8_t, 8>& rom, uint8_t version) {
+    const uint32_t key = serialKey(rom);
+    std::array<uint8_t, 8> r = {0x04,
+                                static_cast<uint8_t>(key),
+                                static_cast<uint8_t>(key >> 8),
+                                static_cast<uint8_t>(key >> 16),
+                                static_cast<uint8_t>(key >> 24),
+                                version,
+                                0x00,
+                                0};
+    r[7] = onewire::crc8(r.data(), 7);
+    return r;
+}
+
+std::string readCommandProblem(const MemoryButton& tablet) {
+    const auto& m = tablet.memory();
+    if (m.size() < 512)
+        return "the tablet has no room for the event memory";
+    if (m[0] != 0x04)
+        return "the tablet carries no read command (command byte is not 04)";
+    if (onewire::crc8(m.data(), 7) != m[7])
+        return "the read command on the tablet fails its CRC";
+    const auto expected = readCommandRecord(tablet.rom(), m[5]);
+    if (!std::equal(expected.begin() + 1, expected.begin() + 5, m.begin() + 1))
+        return "the read command on the tablet was written for another tablet";
+    if (m[5] != 0x01 && m[5] != 0x02)
+        return "the read command on the tablet has an unknown version";
+    return {};
+}
+
+EventMemory buildEventMemory(const ControllerOptions& options) {
+    const ControllerVariant v = options.variant;
+    const bool garage = v == ControllerVariant::Garage;
+    std::vector<Step> steps;
+    if (options.seed)
+        steps = randomHistory(v, *options.seed, options.events < 0 ? kRecords : options.events);
+    else if (garage)
+        steps = scriptedGarage();
+    else
+        steps = scriptedMain(v == ControllerVariant::Main ? kMainCodes : kMilitaryCodes,
+                             profile(v).zones);
+
+    // Walk the timeline oldest first; the controller logs each step with its counter.
+    std::vector<uint32_t> logged;
+    int64_t counter = 0;
+    bool restartPending = false;
+    for (const Step& s : steps) {
+        counter = restartPending ? std::min<int64_t>(s.gap, 60) : counter + s.gap;
+        restartPending = false;
+        if (s.powerUp)
+            counter = 0;
+        logged.push_back(encode(v, s.kind, s.code, counter));
+        if (s.powerLoss)
+            restartPending = true;
+    }
+    EventMemory memory;
+    memory.area.fill(0xFF); // records the controller has not written stay erased
+    int count = static_cast<int>(logged.size());
+    if (options.events >= 0)
+        count = std::min(count, options.events);
+    count = std::min(count, kRecords);
+    // newest first
+    for (int i = 0; i < count; ++i) {
+        const uint32_t w = logged[logged.size() - 1 - static_cast<size_t>(i)];
+        for (int b = 0; b < 4; ++b)
+            memory.area[static_cast<size_t>(4 * i + b)] = static_cast<uint8_t>(w >> (8 * b));
+    }
+    const int64_t range = garage ? kGarageCounterRange : kMainCounterRange;
+    counter = restartPending ? 30 : counter + 2 * kHour;
+    memory.counterNow = counter % range;
+    if (garage)
+        memory.counterNow -= memory.counterNow % 8;
+    return memory;
+}
+
+bool touchController(MemoryButton& tablet, const ControllerOptions& options, double now,
+                     std::string& error) {
+    error = readCommandProblem(tablet);
+    if (!error.empty())
+        return false;
+    const EventMemory events = buildEventMemory(options);
+    auto& m = tablet.memory();
+    std::copy(events.area.begin(), events.area.end(), m.begin() + 16);
+
+    // The time stamp relates the counter to the tablet's clock: main and garage
+    // store clock minus counter, the military controller its counter.
+    uint32_t clockSeconds = 0;
+    uint8_t fraction = 0;
+    tablet.clockAt(now, clockSeconds, fraction);
+    const int64_t stamp64 = options.variant == ControllerVariant::Military
+                                ? events.counterNow
+                                : static_cast<int64_t>(clockSeconds) - events.counterNow;
+    const uint32_t stamp = static_cast<uint32_t>(stamp64);
+    const int device = options.device >= 0 ? options.device : profile(options.variant).device;
+    m[8] = static_cast<uint8_t>(device);
+    for (int i = 0; i < 4; ++i)
+        m[static_cast<size_t>(9 + i)] = static_cast<uint8_t>(stamp >> (8 * i));
+    uint16_t sum = 0;
+    for (size_t i = 16; i < 512; ++i)
+        sum = static_cast<uint16_t>(sum + m[i]);
+    m[13] = static_cast<uint8_t>(sum);
+    m[14] = static_cast<uint8_t>(sum >> 8);
+    m[15] = onewire::crc8(m.data() + 8, 7);
+    return true;
+}
+
+} // namespace onewiresim

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "MemoryButton.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace onewiresim {
+
+enum class ControllerVariant { Main, Garage, Military };
+
+bool controllerVariantFromName(const std::string& name, ControllerVariant& variant);
+
+struct ControllerOptions {
+    ControllerVariant variant = ControllerVariant::Garage;
+    int device = -1;              // -1: the variant's own (7 main, 3 garage, 8 military)
+    std::optional<uint32_t> seed; // a reproducible random history covering every code
+    int events = -1;              // how many records carry events; the rest stay erased
+};
+
+// The read command the program writes onto a tablet: 04, the serial key, the
+// version, 00 and the CRC-8 of the seven bytes.
+uint32_t serialKey(const std::array<uint8_t, 8>& rom);
+std::array<uint8_t, 8> readCommandRecord(const std::array<uint8_t, 8>& rom, uint8_t version);
+
+// Why the read command on a tablet is not valid for it; empty when it is.
+std::string readCommandProblem(const MemoryButton& tablet);
+
+// One logged event before encoding: its code and when it happened.
+struct HistoryEvent {
+    uint8_t code;    // main and military: code << 4 | sub-code; garage: detail byte
+    uint8_t kind;    // garage only: 0 to 3
+    int64_t seconds; // controller's counter in seconds when it was logged
+};
+
+// The event memory as the controller keeps it: records newest first, and the
+// counter's value at the moment of the touch.
+struct EventMemory {
+    std::array<uint8_t, 496> area{};
+    int64_t counterNow = 0;
+};
+
+EventMemory buildEventMemory(const ControllerOptions& options);
+
+// Touches a tablet to the controller: checks the read command and, when it is
+// valid, writes device number, time stamp, event checksum, CRC 2 and events.
+bool touchController(MemoryButton& tablet, const ControllerOptions& options, double now,
+                     std::string& error);
+
+} // namespace onewiresim

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "MemoryButton.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace onewiresim {
+
+// What the driver does next, set with `onewire-sim fault`. The port and setup
+// faults last until cleared; remove-after and flip-bits act on the next read.
+struct Fault {
+    enum class Kind { None, NoPortDriver, Setup, RemoveAfter, FlipBits };
+    Kind kind = Kind::None;
+    int value = 0;
+
+    static std::optional<Fault> parse(const std::string& text);
+    std::string text() const;
+};
+
+// The simulated adapter is a folder: tablets/NAME.tablet holds each tablet,
+// `adapter` names the tablets lying on the adapter in search order, `fault`
+// the next fault. Every file is replaced atomically, so another process may
+// place and remove tablets while the driver searches.
+class SimAdapter {
+public:
+    explicit SimAdapter(std::filesystem::path dir) : dir_(std::move(dir)) {}
+
+    // $ONEWIRE_SIM_DIR, else $XDG_DATA_HOME/velmora/onewire-sim, else
+    // ~/.local/share/velmora/onewire-sim.
+    static std::filesystem::path defaultDir();
+
+    const std::filesystem::path& dir() const { return dir_; }
+    bool exists() const;
+    // Creates a missing folder with one demo tablet on the adapter.
+    bool ensureCreated(std::string& error);
+    bool create(std::string& error);
+
+    static bool validName(const std::string& name);
+    std::filesystem::path tabletPath(const std::string& name) const;
+    bool hasTablet(const std::string& name) const;
+    std::unique_ptr<MemoryButton> loadTablet(const std::string& name, std::string& error) const;
+    bool saveTablet(const std::string& name, const MemoryButton& button, std::string& error) const;
+    std::vector<std::string> tabletNames() const;
+
+    std::vector<std::string> onAdapter() const;
+    bool setOnAdapter(const std::vector<std::string>& names, std::string& error) const;
+
+    Fault fault() const;
+    bool setFault(const Fault& fault, std::string& error) const;
+
+private:
+    bool writeAtomically(const std::filesystem::path& path, const std::string& content,
+                         std::string& error) const;
+
+    std::filesystem::path dir_;
+};
+
+// Host time in seconds since 1970, the clock the simulated parts run on.
+double hostNow();
+
+// A ROM code with its CRC: family, six serial bytes (ROM order), CRC-8.
+std::array<uint8_t, 8> makeRom(uint8_t family, const std::array<uint8_t, 6>& serial);
+
+// The tablet a fresh adapter folder holds: a DS1994 with a valid read command,
+// filled by a garage controller (device 3).
+std::unique_ptr<MemoryButton> makeDemoTablet(double now);
+
+} // namespace onewiresim

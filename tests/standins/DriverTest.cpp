@@ -1,0 +1,433 @@
+// The driver library through dlopen, exactly as the program loads it, with the
+// onewire-sim tool working on the same adapter folder.
+#include "OneWireCrc.h"
+#include "SimTestSupport.h"
+#include "Tmex.h"
+
+#include <cstring>
+
+#include <chrono>
+#include <dlfcn.h>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Tmex {
+    void* handle = nullptr;
+    tmex::TMGetTypeVersionFn TMGetTypeVersion;
+    tmex::TMReadDefaultPortFn TMReadDefaultPort;
+    tmex::TMExtendedStartSessionFn TMExtendedStartSession;
+    tmex::TMEndSessionFn TMEndSession;
+    tmex::Get_VersionFn Get_Version;
+    tmex::TMSetupFn TMSetup;
+    tmex::TMCRCFn TMCRC;
+    tmex::TMNextFn TMNext;
+    tmex::TMRomFn TMRom;
+    tmex::TMTouchByteFn TMTouchByte;
+    tmex::TMTouchResetFn TMTouchReset;
+    tmex::TMReadPacketFn TMReadPacket;
+    tmex::TMExtendedReadPageFn TMExtendedReadPage;
+    tmex::TMAccessFn TMAccess;
+
+    template <typename F> void get(F& f, const char* name) {
+        f = reinterpret_cast<F>(dlsym(handle, name));
+        ASSERT_NE(f, nullptr) << name;
+    }
+    void load() {
+        handle = dlopen(IBFS32_PATH, RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        get(TMGetTypeVersion, "TMGetTypeVersion");
+        get(TMReadDefaultPort, "TMReadDefaultPort");
+        get(TMExtendedStartSession, "TMExtendedStartSession");
+        get(TMEndSession, "TMEndSession");
+        get(Get_Version, "Get_Version");
+        get(TMSetup, "TMSetup");
+        get(TMCRC, "TMCRC");
+        get(TMNext, "TMNext");
+        get(TMRom, "TMRom");
+        get(TMTouchByte, "TMTouchByte");
+        get(TMTouchReset, "TMTouchReset");
+        get(TMReadPacket, "TMReadPacket");
+        get(TMExtendedReadPage, "TMExtendedReadPage");
+        get(TMAccess, "TMAccess");
+    }
+};
+
+class Driver : public SimFolderTest {
+protected:
+    void SetUp() override {
+        SimFolderTest::SetUp();
+        lib.load();
+    }
+
+    int sim(const std::string& args) {
+        const std::string cmd = std::string(ONEWIRE_SIM_PATH) + " " + args + " >/dev/null 2>&1";
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::vector<uint8_t> dump(const std::string& name) {
+        const std::string file = (dir_ / (name + ".dump")).string();
+        EXPECT_EQ(sim("dump " + name + " --out " + file), 0);
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    int32_t openSession() {
+        int16_t port = -1, type = -1;
+        EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
+        const int32_t session = lib.TMExtendedStartSession(port, type, nullptr);
+        EXPECT_GT(session, 0);
+        EXPECT_EQ(lib.TMSetup(session), 1);
+        return session;
+    }
+
+    // The reader's sequence: search, ROM, memory read from 0 of 544 bytes.
+    std::vector<uint8_t> readTablet(int32_t session, std::vector<uint8_t>& state,
+                                    std::array<int16_t, 8>& rom) {
+        EXPECT_EQ(lib.TMNext(session, state.data()), 1);
+        rom[0] = 0;
+        EXPECT_EQ(lib.TMRom(session, state.data(), rom.data()), 1);
+        lib.TMTouchByte(session, 0xF0);
+        lib.TMTouchByte(session, 0x00);
+        lib.TMTouchByte(session, 0x00);
+        std::vector<uint8_t> image(544);
+        for (auto& b : image)
+            b = static_cast<uint8_t>(lib.TMTouchByte(session, 0xFF));
+        return image;
+    }
+
+    // The writer's sequence: Skip ROM, write, read back, copy.
+    bool writeCommand(int32_t session, const std::array<uint8_t, 8>& record) {
+        lib.TMTouchReset(session);
+        for (int b : {0xCC, 0x0F, 0x00, 0x00})
+            lib.TMTouchByte(session, static_cast<int16_t>(b));
+        for (uint8_t b : record)
+            lib.TMTouchByte(session, b);
+        lib.TMTouchReset(session);
+        lib.TMTouchByte(session, 0xCC);
+        lib.TMTouchByte(session, 0xAA);
+        if (lib.TMTouchByte(session, 0xFF) != 0 || lib.TMTouchByte(session, 0xFF) != 0)
+            return false;
+        const int16_t es = lib.TMTouchByte(session, 0xFF);
+        for (uint8_t b : record)
+            if (lib.TMTouchByte(session, 0xFF) != b)
+                return false;
+        lib.TMTouchReset(session);
+        for (int b : {0xCC, 0x55, 0x00, 0x00})
+            lib.TMTouchByte(session, static_cast<int16_t>(b));
+        lib.TMTouchByte(session, es);
+        lib.TMTouchReset(session);
+        return true;
+    }
+
+    static std::array<uint8_t, 8> commandFor(const std::array<int16_t, 8>& rom, uint8_t version) {
+        const uint32_t v = static_cast<uint32_t>(rom[1] | rom[2] << 8 | rom[3] << 16) |
+                           static_cast<uint32_t>(rom[4]) << 24;
+        const uint32_t key = v >> 2 | v << 30;
+        std::array<uint8_t, 8> r = {
+            4, uint8_t(key), uint8_t(key >> 8), uint8_t(key >> 16), uint8_t(key >> 24), version, 0,
+            0};
+        r[7] = onewire::crc8(r.data(), 7);
+        return r;
+    }
+
+    Tmex lib;
+};
+
+TEST_F(Driver, OpensLikeTheProgramDoes) {
+    int16_t port = -1, type = -1;
+    EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
+    EXPECT_EQ(port, 0);
+    EXPECT_EQ(type, 6);
+    std::vector<char> text(2000, 0);
+    EXPECT_EQ(lib.Get_Version(text.data()), 1);
+    EXPECT_GT(std::strlen(text.data()), 0u);
+    EXPECT_EQ(lib.TMGetTypeVersion(type, text.data()), 1);
+    EXPECT_NE(std::string(text.data()).find("USB"), std::string::npos);
+    EXPECT_LT(lib.TMGetTypeVersion(1, text.data()), 0);
+    EXPECT_LT(lib.TMExtendedStartSession(0, 5, nullptr), 0);
+    // every start gets a fresh valid handle however many are open
+    const int32_t a = lib.TMExtendedStartSession(0, 6, nullptr);
+    const int32_t b = lib.TMExtendedStartSession(0, 6, nullptr);
+    EXPECT_GT(a, 0);
+    EXPECT_GT(b, 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(lib.TMSetup(a), 1);
+    EXPECT_EQ(lib.TMSetup(b), 1);
+    EXPECT_EQ(lib.TMEndSession(b), 1);
+    EXPECT_EQ(lib.TMEndSession(b), 0);
+    EXPECT_EQ(lib.TMSetup(b), -200);
+    EXPECT_EQ(lib.TMExtendedReadPage(a, nullptr, 0, nullptr, 0), -13);
+}
+
+TEST_F(Driver, TheDefaultFolderHoldsTheDemoTabletFilledByAGarageController) {
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    std::array<int16_t, 8> rom{};
+    auto image = readTablet(session, state, rom);
+    EXPECT_EQ(rom[0], 4);
+    EXPECT_EQ(image[0], 0x04);
+    EXPECT_EQ(image[8], 3);
+    EXPECT_EQ(onewire::crc8(image.data(), 7), image[7]);
+    EXPECT_EQ(onewire::crc8(image.data() + 8, 7), image[15]);
+    auto expected = dump("demo");
+    for (size_t i = 514; i < 519; ++i) // the clock ran on between the two reads
+        expected[i] = image[i] = 0;
+    EXPECT_EQ(image, expected);
+}
+
+TEST_F(Driver, WriteCommandControllerAndReadBackEqualsDump) {
+    ASSERT_EQ(sim("new fresh --serial 0A1B2C3D4E00"), 0);
+    ASSERT_EQ(sim("put fresh"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    std::array<int16_t, 8> rom{};
+    ASSERT_EQ(lib.TMNext(session, state.data()), 1);
+    ASSERT_EQ(lib.TMRom(session, state.data(), rom.data()), 1);
+    EXPECT_EQ(rom[1], 0x0A);
+    EXPECT_EQ(rom[6], 0x00);
+    EXPECT_NE(sim("controller fresh --variant main"), 0) << "no read command yet";
+    ASSERT_TRUE(writeCommand(session, commandFor(rom, 1)));
+    ASSERT_EQ(sim("controller fresh --variant main --seed 5"), 0);
+    std::vector<uint8_t> fresh(tmex::kStateBufferSize, 0);
+    auto image = readTablet(session, fresh, rom);
+    EXPECT_EQ(image[8], 7);
+    auto expected = dump("fresh");
+    // the clock ran on between the two reads
+    for (size_t i = 514; i < 519; ++i)
+        expected[i] = image[i] = 0;
+    EXPECT_EQ(image, expected);
+}
+
+TEST_F(Driver, NoTabletMeansNoPresenceAndAnIdleBus) {
+    ASSERT_EQ(sim("remove"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(lib.TMNext(session, state.data()), 0);
+    EXPECT_EQ(lib.TMTouchReset(session), 0);
+    EXPECT_EQ(lib.TMTouchByte(session, 0xCC), 0xCC);
+    EXPECT_EQ(lib.TMTouchByte(session, 0xFF), 0xFF);
+    EXPECT_EQ(lib.TMAccess(session, state.data()), 0);
+}
+
+TEST_F(Driver, SearchFollowsTheAdapterOrderAndStartsOver) {
+    ASSERT_EQ(sim("new a --family 6"), 0);
+    ASSERT_EQ(sim("new b --family 1"), 0);
+    ASSERT_EQ(sim("new c --family 7 --model ds1994"), 0);
+    ASSERT_EQ(sim("put c a b"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    std::array<int16_t, 8> rom{};
+    std::vector<int> families;
+    for (int i = 0; i < 8; ++i) {
+        if (lib.TMNext(session, state.data()) == 1) {
+            rom[0] = 0;
+            lib.TMRom(session, state.data(), rom.data());
+            families.push_back(rom[0]);
+        } else {
+            families.push_back(0);
+        }
+    }
+    EXPECT_EQ(families, (std::vector<int>{7, 6, 1, 0, 7, 6, 1, 0}));
+    // a tablet taken away between searches is gone from the next one
+    ASSERT_EQ(sim("put a"), 0);
+    EXPECT_EQ(lib.TMNext(session, state.data()), 1);
+    rom[0] = 0;
+    lib.TMRom(session, state.data(), rom.data());
+    EXPECT_EQ(rom[0], 6);
+}
+
+TEST_F(Driver, RomOnlyAndShortPartsAnswerAsTheirHardware) {
+    ASSERT_EQ(sim("new r --family 1"), 0);
+    ASSERT_EQ(sim("new small --family 8"), 0);
+    for (const char* name : {"r", "small"}) {
+        ASSERT_EQ(sim(std::string("put ") + name), 0);
+        const int32_t session = openSession();
+        std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+        std::array<int16_t, 8> rom{};
+        const auto image = readTablet(session, state, rom);
+        const size_t data = std::string(name) == "r" ? 0 : 128;
+        for (size_t i = 0; i < image.size(); ++i)
+            ASSERT_EQ(image[i], i < data ? 0x00 : 0xFF) << name << " " << i;
+    }
+}
+
+TEST_F(Driver, AccessSelectsTheBufferedRomAndReadRomReadsIt) {
+    ASSERT_EQ(sim("new x --serial 112233445566"), 0);
+    ASSERT_EQ(sim("put x"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    ASSERT_EQ(lib.TMNext(session, state.data()), 1);
+    EXPECT_EQ(lib.TMAccess(session, state.data()), 1);
+    lib.TMTouchByte(session, 0xF0);
+    lib.TMTouchByte(session, 0x02);
+    lib.TMTouchByte(session, 0x02);
+    const int16_t fraction = lib.TMTouchByte(session, 0xFF);
+    EXPECT_GE(fraction, 0);
+    EXPECT_LE(fraction, 255);
+    // a wrong ROM selects nothing: the bus stays idle
+    std::array<int16_t, 8> other = {4, 9, 9, 9, 9, 9, 9, 9};
+    lib.TMRom(session, state.data(), other.data());
+    EXPECT_EQ(lib.TMAccess(session, state.data()), 1);
+    lib.TMTouchByte(session, 0xF0);
+    lib.TMTouchByte(session, 0);
+    lib.TMTouchByte(session, 0);
+    EXPECT_EQ(lib.TMTouchByte(session, 0xFF), 0xFF);
+    EXPECT_EQ(lib.TMTouchReset(session), 1);
+    EXPECT_EQ(lib.TMTouchByte(session, 0x33), 0x33);
+    EXPECT_EQ(lib.TMTouchByte(session, 0xFF), 0x04);
+    EXPECT_EQ(lib.TMTouchByte(session, 0xFF), 0x11);
+}
+
+TEST_F(Driver, ToolRefusesWhatItCannotDo) {
+    const std::pair<const char*, int> rows[] = {
+        {"", 2},
+        {"bogus", 2},
+        {"new ../x", 1},
+        {"new demo", 1},
+        {"new y --family 1FF", 2},
+        {"new y --serial 12345", 2},
+        {"new y --clock -5", 2},
+        {"put nothere", 1},
+        {"controller demo", 2},
+        {"controller demo --variant tank", 2},
+        {"controller demo --variant main --events 125", 2},
+        {"controller nothere --variant main", 1},
+        {"dump nothere", 1},
+        {"load demo /nonexistent", 1},
+        {"fault sometimes", 2},
+        {"fault setup=x", 2},
+        {"list", 0},
+    };
+    for (const auto& [args, status] : rows)
+        EXPECT_EQ(sim(args), status) << args;
+    const std::string file = (dir_ / "short.bin").string();
+    std::ofstream(file, std::ios::binary) << "too short";
+    EXPECT_EQ(sim("load demo " + file), 1);
+}
+
+TEST_F(Driver, Crc) {
+    uint8_t rom[] = {0x02, 0x1C, 0xB8, 0x01, 0x00, 0x00, 0x00};
+    EXPECT_EQ(lib.TMCRC(7, rom, 0, 0), 0xA2);
+    int16_t seed = 0;
+    for (uint8_t& b : rom)
+        seed = lib.TMCRC(1, &b, static_cast<uint16_t>(seed), 0);
+    EXPECT_EQ(seed, 0xA2);
+    uint8_t digits[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    EXPECT_EQ(static_cast<uint16_t>(lib.TMCRC(9, digits, 0, 1)), 0xBB3D);
+    EXPECT_LT(lib.TMCRC(1, digits, 0, 7), 0);
+    EXPECT_LT(lib.TMCRC(-1, digits, 0, 0), 0);
+}
+
+TEST_F(Driver, PortFaults) {
+    std::vector<char> text(2000, 0);
+    ASSERT_EQ(sim("fault no-port-driver"), 0);
+    EXPECT_LT(lib.TMGetTypeVersion(6, text.data()), 0);
+    EXPECT_LT(lib.TMExtendedStartSession(0, 6, nullptr), 0);
+    for (int setup : {0, 2, 3, 4, -17}) {
+        ASSERT_EQ(sim("fault setup=" + std::to_string(setup)), 0);
+        EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
+        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        EXPECT_EQ(lib.TMSetup(session), setup);
+    }
+    ASSERT_EQ(sim("fault none"), 0);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(0, 6, nullptr)), 1);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(3, 6, nullptr)), 3) << "no adapter on port 3";
+}
+
+TEST_F(Driver, TabletLeavingInTheMiddleOfARead) {
+    const auto before = dump("demo");
+    ASSERT_EQ(sim("fault remove-after=100"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    std::array<int16_t, 8> rom{};
+    const auto image = readTablet(session, state, rom);
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + 100, before.begin()));
+    for (size_t i = 100; i < image.size(); ++i)
+        ASSERT_EQ(image[i], 0xFF) << i;
+    EXPECT_EQ(lib.TMNext(session, state.data()), 0) << "the tablet is off the adapter";
+    ASSERT_EQ(sim("put demo"), 0);
+    std::vector<uint8_t> again(tmex::kStateBufferSize, 0);
+    EXPECT_EQ(readTablet(session, again, rom)[300], before[300]) << "the fault acted once";
+}
+
+TEST_F(Driver, FlippedBitsInWhatIsRead) {
+    const auto before = dump("demo");
+    ASSERT_EQ(sim("fault flip-bits=3"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    std::array<int16_t, 8> rom{};
+    const auto image = readTablet(session, state, rom);
+    int flipped = 0;
+    for (size_t i = 0; i < 512; ++i)
+        flipped += __builtin_popcount(image[i] ^ before[i]);
+    EXPECT_EQ(flipped, 3);
+    std::vector<uint8_t> again(tmex::kStateBufferSize, 0);
+    const auto clean = readTablet(session, again, rom);
+    EXPECT_TRUE(std::equal(clean.begin(), clean.begin() + 512, before.begin()));
+}
+
+TEST_F(Driver, ReadPacketChecksTheUniversalDataPacket) {
+    ASSERT_EQ(sim("new p"), 0);
+    // page 1: length 3, "abc", inverted CRC-16 seeded with the page number
+    std::vector<uint8_t> memory(512, 0);
+    uint8_t* page = memory.data() + 32;
+    page[0] = 3, page[1] = 'a', page[2] = 'b', page[3] = 'c';
+    const uint16_t crc = static_cast<uint16_t>(~onewire::crc16(page, 4, 1));
+    page[4] = static_cast<uint8_t>(crc), page[5] = static_cast<uint8_t>(crc >> 8);
+    const std::string file = (dir_ / "p.bin").string();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(memory.data()), 512);
+    ASSERT_EQ(sim("load p " + file), 0);
+    ASSERT_EQ(sim("put p"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    ASSERT_EQ(lib.TMNext(session, state.data()), 1);
+    uint8_t out[32] = {};
+    EXPECT_EQ(lib.TMReadPacket(session, state.data(), 1, out, 29), 3);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 3), "abc");
+    EXPECT_EQ(lib.TMReadPacket(session, state.data(), 1, out, 2), -4);
+    EXPECT_LT(lib.TMReadPacket(session, state.data(), 2, out, 29), 0) << "page 2 holds no packet";
+}
+
+TEST_F(Driver, SearchTakesBusTimeUnlessTimingIsOff) {
+    ASSERT_EQ(sim("remove"), 0);
+    const int32_t session = openSession();
+    std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+    setenv("ONEWIRE_SIM_TIMING", "on", 1);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 5; ++i)
+        lib.TMNext(session, state.data());
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(elapsed, std::chrono::milliseconds(60)) << "five searches of about 13 ms each";
+}
+
+// Sessions opened and used on two threads at once: each call is atomic on the
+// bus (ThreadSanitizer watches this one), and each search finds the tablet.
+TEST_F(Driver, SessionsOnTwoThreads) {
+    auto searcher = [&](int& found) {
+        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        lib.TMSetup(session);
+        std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
+        for (int round = 0; round < 50; ++round) {
+            std::fill(state.begin(), state.end(), 0);
+            std::array<int16_t, 8> rom{};
+            if (lib.TMNext(session, state.data()) == 1 &&
+                lib.TMRom(session, state.data(), rom.data()) == 1 && rom[0] == 4)
+                ++found;
+            lib.TMTouchByte(session, 0xFF);
+        }
+    };
+    int a = 0, b = 0;
+    std::thread ta(searcher, std::ref(a)), tb(searcher, std::ref(b));
+    ta.join();
+    tb.join();
+    EXPECT_EQ(a, 50);
+    EXPECT_EQ(b, 50);
+}
+
+} // namespace
