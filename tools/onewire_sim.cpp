@@ -26,6 +26,7 @@ const char* kUsage =
     "  remove               the adapter is empty\n"
     "  list\n"
     "  controller NAME --variant main|garage|military [--device N] [--seed N] [--events N]\n"
+    "  command NAME [--version 1|2]  a valid read command on the tablet, as the program writes it\n"
     "  dump NAME [--out FILE]\n"
     "  load NAME FILE       memory from a file of 512 or 544 bytes\n"
     "  fault none|no-port-driver|setup=N|remove-after=N|flip-bits=N\n"
@@ -177,6 +178,31 @@ int cmdController(const SimAdapter& adapter, Args& a) {
     return 0;
 }
 
+int cmdCommand(const SimAdapter& adapter, Args& a) {
+    if (!a.more())
+        return usage("command needs a NAME");
+    const std::string name = a.next();
+    uint8_t version = 2;
+    while (a.more()) {
+        const std::string opt = a.next();
+        if (opt != "--version" || !a.more())
+            return usage("command takes only --version 1|2");
+        const std::string v = a.next();
+        if (v != "1" && v != "2")
+            return usage("--version takes 1 or 2");
+        version = static_cast<uint8_t>(v[0] - '0');
+    }
+    std::string error;
+    auto tablet = adapter.loadTablet(name, error);
+    if (!tablet)
+        return fail(error);
+    if (tablet->memory().size() < 8)
+        return fail("the tablet has no memory for a read command");
+    const auto record = readCommandRecord(tablet->rom(), version);
+    std::copy(record.begin(), record.end(), tablet->memory().begin());
+    return adapter.saveTablet(name, *tablet, error) ? 0 : fail(error);
+}
+
 int cmdDump(const SimAdapter& adapter, Args& a) {
     if (!a.more())
         return usage("dump needs a NAME");
@@ -296,6 +322,8 @@ int main(int argc, char** argv) {
         return cmdList(adapter);
     if (command == "controller")
         return cmdController(adapter, a);
+    if (command == "command")
+        return cmdCommand(adapter, a);
     if (command == "dump")
         return cmdDump(adapter, a);
     if (command == "load")

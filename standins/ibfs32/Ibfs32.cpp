@@ -169,6 +169,7 @@ TMEX_EXPORT int16_t TMEX_CALL TMSetup(int32_t session) {
     return result;
 }
 
+#ifndef IBFS32_WITHOUT_CRC_AND_RESET
 TMEX_EXPORT int16_t TMEX_CALL TMCRC(int16_t length, uint8_t* buffer, uint16_t seed, int16_t type) {
     if (length < 0 || (length > 0 && !buffer))
         return tmex::kInvalidArgument;
@@ -182,6 +183,9 @@ TMEX_EXPORT int16_t TMEX_CALL TMCRC(int16_t length, uint8_t* buffer, uint16_t se
     return tmex::kInvalidArgument;
 }
 
+#endif
+
+#ifndef IBFS32_WITHOUT_NEXT
 TMEX_EXPORT int16_t TMEX_CALL TMNext(int32_t session, void* state) {
     if (!state)
         return tmex::kInvalidArgument;
@@ -190,6 +194,8 @@ TMEX_EXPORT int16_t TMEX_CALL TMNext(int32_t session, void* state) {
     busTime(kSearchTime);
     return result;
 }
+
+#endif
 
 TMEX_EXPORT int16_t TMEX_CALL TMRom(int32_t session, void* state, int16_t* rom) {
     if (!state || !rom)
@@ -216,11 +222,14 @@ TMEX_EXPORT int16_t TMEX_CALL TMAccess(int32_t session, void* state) {
     return result;
 }
 
+#ifndef IBFS32_WITHOUT_CRC_AND_RESET
 TMEX_EXPORT int16_t TMEX_CALL TMTouchReset(int32_t session) {
     const int16_t result = onBus(session, [](Bus& bus) { return bus.reset(); });
     busTime(kResetTime);
     return result;
 }
+
+#endif
 
 TMEX_EXPORT int16_t TMEX_CALL TMTouchByte(int32_t session, int16_t byte) {
     const int16_t result =

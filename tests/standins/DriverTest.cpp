@@ -1,7 +1,7 @@
 // The driver library through dlopen, exactly as the program loads it, with the
 // onewire-sim tool working on the same adapter folder.
 #include "OneWireCrc.h"
-#include "SimTestSupport.h"
+#include "support/SimFolder.h"
 #include "Tmex.h"
 
 #include <cstring>
@@ -61,19 +61,6 @@ protected:
     void SetUp() override {
         SimFolderTest::SetUp();
         lib.load();
-    }
-
-    int sim(const std::string& args) {
-        const std::string cmd = std::string(ONEWIRE_SIM_PATH) + " " + args + " >/dev/null 2>&1";
-        const int status = std::system(cmd.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::vector<uint8_t> dump(const std::string& name) {
-        const std::string file = (dir_ / (name + ".dump")).string();
-        EXPECT_EQ(sim("dump " + name + " --out " + file), 0);
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), {}};
     }
 
     int32_t openSession() {

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "DateTime.h"
+#include "EventCollection.h"
+#include "ParserFactory.h"
+#include "TabletReadout.h"
+#include "UserDialogs.h"
+
+#include <QMainWindow>
+#include <QThread>
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+namespace Ui {
+class TForm1;
+}
+class EventTableModel;
+class QLabel;
+class TabletDataLoader;
+class TAbout;
+class TDateTimeSelect;
+class TForm4;
+class TImportBin;
+class TStatusForm;
+
+// What the main window is given from outside: the dialog seam, the driver
+// library, the clock the decoders read.
+struct AppEnvironment {
+    UserDialogs* dialogs = nullptr;
+    QString libraryPath;
+    datetime::Clock clock = datetime::systemLocalClock();
+};
+
+// The main window: menu, toolbar, prompt, event table, status bar, the tablet
+// reader and the read-out workflow.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kCloseWaitMs = 300;
+
+    explicit TForm1(AppEnvironment environment, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The dialogs of the start-up list, created after the main window.
+    void createDialogs();
+    // Set by a start-up failure: the program ends before its message loop.
+    bool closeAtStart() const { return closeAtStart_; }
+
+    std::unique_ptr<Ui::TForm1> ui;
+    TStatusForm* statusForm() const { return statusForm_; }
+    TDateTimeSelect* dateTimeSelect() const { return dateTimeSelect_; }
+    TAbout* about() const { return about_; }
+    TForm4* form4() const { return form4_; }
+    QLabel* statusPanel(int index) const { return index == 0 ? panel1_ : panel2_; }
+    const EventCollection* events() const { return events_.get(); }
+    EventTableModel* model() const { return model_; }
+    TabletDataLoader* reader() const { return reader_.get(); }
+    uint8_t readOutResult() const { return readOutResult_; }
+    const QString& driverText(int index) const { return driverTexts_[index]; }
+
+public slots:
+    void MenuStartClick();
+    void MenuStopClick();
+    void MenuInfoClick();
+    void MenuAboutClick();
+    void N5Click();
+    void MenuExitClick();
+    void btnShowEventBinaryClick();
+    void InfoGridDblClick(const QModelIndex& index);
+    void FormResize();
+
+signals:
+    // A read-out completion has been handled (for whoever waits on it).
+    void readOutHandled();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override; // FormClose
+
+private:
+    void FormCreate();
+    void layoutClientArea();
+    void setPrompt(const QString& text);
+    UserDialogs::Answer message(QWidget* owner, const QString& text, const QString& caption,
+                                UserDialogs::Buttons buttons = UserDialogs::Buttons::Ok,
+                                UserDialogs::Icon icon = UserDialogs::Icon::None);
+    // OpenSession for a new reader with the main window's reactions to its failures.
+    bool openReader(TabletDataLoader& reader);
+    std::unique_ptr<TabletDataLoader> makeReader(QThread::Priority priority);
+    void completeReadOut(const TabletReadout& readout);
+    uint8_t checkImage(const TabletReadout& readout);
+    void fillTabletDate(const TabletReadout& readout);
+    void clearTabletLines();
+    void showData(bool show);
+    void setupHeader();
+    void fillTable();
+    int textWidth(const std::string& text);
+
+    AppEnvironment env_;
+    bool closeAtStart_ = false;
+    std::unique_ptr<TabletDataLoader> reader_;
+    quint64 readerCount_ = 0;
+    std::unique_ptr<EventCollection> events_;
+    std::shared_ptr<TabletDataParserBase> decoder_;
+    // The segment rule of the list on display.
+    std::shared_ptr<TabletDataParserBase> segmentDecoder_;
+    uint8_t readOutResult_ = 0;
+    QString driverTexts_[3];
+    int infoColumnWidth_ = 70;
+    std::unordered_map<std::string, int> infoWidths_;
+
+    EventTableModel* model_ = nullptr;
+    QLabel* panel1_ = nullptr;
+    QLabel* panel2_ = nullptr;
+    TStatusForm* statusForm_ = nullptr;
+    TDateTimeSelect* dateTimeSelect_ = nullptr;
+    TAbout* about_ = nullptr;
+    TForm4* form4_ = nullptr;
+    TImportBin* importBin_ = nullptr;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class TForm4;
+}
+
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm4(QWidget* parent = nullptr);
+    ~TForm4() override;
+    std::unique_ptr<Ui::TForm4> ui;
+};

@@ -1,0 +1,21 @@
+#include "TStatusForm.h"
+
+#include "ui_TStatusForm.h"
+
+TStatusForm::TStatusForm(QWidget* parent) : QDialog(parent), ui(new Ui::TStatusForm) {
+    ui->setupUi(this);
+    setFixedSize(size());
+    // read-only lines on the button colour, as the form was designed
+    for (QLineEdit* edit : findChildren<QLineEdit*>()) {
+        QPalette p = edit->palette();
+        p.setColor(QPalette::Base, p.color(QPalette::Button));
+        edit->setPalette(p);
+    }
+}
+TStatusForm::~TStatusForm() = default;
+
+void TStatusForm::FormShow(const QString& text1, const QString& text2, const QString& text3) {
+    ui->Edit1->setText(text1);
+    ui->Edit2->setText(text2);
+    ui->Edit3->setText(text3);
+}

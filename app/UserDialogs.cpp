@@ -1,0 +1,47 @@
+#include "UserDialogs.h"
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+UserDialogs::Answer WidgetDialogs::show(const Message& m) {
+    QMessageBox box(m.icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, m.caption,
+                    m.text, QMessageBox::NoButton, m.owner);
+    switch (m.buttons) {
+    case Buttons::Ok:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    case Buttons::YesNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    case Buttons::CancelRetryContinue:
+        box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Retry | QMessageBox::Ignore);
+        box.button(QMessageBox::Ignore)->setText(QObject::tr("Продолжить"));
+        break;
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    case QMessageBox::Retry:
+        return Answer::Retry;
+    case QMessageBox::Ignore:
+        return Answer::Continue;
+    default:
+        return m.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    }
+}
+
+int WidgetDialogs::exec(QDialog& dialog) { return dialog.exec(); }
+
+QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
+    return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
+}
+
+QString WidgetDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& filter) {
+    return QFileDialog::getSaveFileName(owner, caption, QString(), filter);
+}

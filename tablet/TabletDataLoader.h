@@ -1,0 +1,51 @@
+#pragma once
+
+#include "TabletDataLoaderHelper.h"
+#include "TabletReadout.h"
+#include "ThreadExecutionInfo.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+
+// The background reader: waits until a device answers the search, copies 544
+// bytes of its memory from address 0 and calls its notifier as its last act.
+// It runs once; termination requested while searching ends it without a read.
+class TabletDataLoader : public QThread {
+    Q_OBJECT
+public:
+    TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish, QString libraryPath,
+                     quint64 id = 0);
+    ~TabletDataLoader() override;
+
+    bool LoadDriver() { return driver_.Load(); }
+    void UnloadDriver() { driver_.Unload(); }
+    TabletDataLoaderHelper& GetDriver() { return driver_; }
+
+    // The OpenSession sequence on this reader's driver, filling its session fields.
+    TabletDataLoaderHelper::OpenResult openSession();
+    const TabletDataLoaderHelper::Session& session() const { return session_; }
+
+    // Never resumed: the reader created at start-up that has not run yet.
+    bool suspended() const { return !started_; }
+    void resume(QThread::Priority priority = QThread::NormalPriority);
+    void requestTermination() { requestInterruption(); }
+    bool terminationRequested() const { return isInterruptionRequested(); }
+
+    // Valid once the notifier has been called (on the reader's thread).
+    TabletReadout readout() const;
+    quint64 id() const { return readout_.reader; }
+
+protected:
+    void run() override; // Execute
+
+private:
+    TabletDataLoaderHelper driver_;
+    std::shared_ptr<ThreadExecutionInfo> finishInfo_;
+    TabletDataLoaderHelper::Session session_;
+    TabletReadout readout_;
+    // The search's own state buffer; the driver's is left to ReadClock.
+    std::array<uint8_t, tmex::kStateBufferSize> stateBuffer_{};
+    bool started_ = false;
+};

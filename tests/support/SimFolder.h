@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+// A fresh adapter folder per test, named in ONEWIRE_SIM_DIR for the driver and
+// the onewire-sim tool, with the bus delays off.
+class SimFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/velmora-sim-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        setenv("ONEWIRE_SIM_DIR", dir_.c_str(), 1);
+        setenv("ONEWIRE_SIM_TIMING", "off", 1);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    // Runs onewire-sim on this folder; its exit status.
+    int sim(const std::string& args) {
+        const std::string cmd = std::string(ONEWIRE_SIM_PATH) + " " + args + " >/dev/null 2>&1";
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::vector<uint8_t> dump(const std::string& name) {
+        const std::string file = (dir_ / (name + ".dump")).string();
+        EXPECT_EQ(sim("dump " + name + " --out " + file), 0);
+        std::ifstream in(file, std::ios::binary);
+        return {std::istreambuf_iterator<char>(in), {}};
+    }
+
+    // A DS1994 with a valid read command, filled by a controller.
+    void filledTablet(const std::string& name, const std::string& controller,
+                      const std::string& newArgs = "") {
+        ASSERT_EQ(sim("new " + name + " " + newArgs), 0);
+        ASSERT_EQ(sim("command " + name), 0);
+        ASSERT_EQ(sim("controller " + name + " " + controller), 0);
+    }
+
+    std::filesystem::path dir_;
+};

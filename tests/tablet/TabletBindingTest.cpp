@@ -1,0 +1,217 @@
+// The driver binding and the reader thread against the simulated adapter.
+#include "TabletDataLoader.h"
+#include "TabletDataLoaderHelper.h"
+#include "support/SimFolder.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+struct ClockRow {
+    uint32_t seconds;
+    uint8_t fraction;
+    TabletClock expected; // hundredths, s, min, h, day, month, year
+};
+
+TEST(ClockToDate, EveryCounterValueGivesItsDate) {
+    const ClockRow rows[] = {
+        {0, 0, {0, 0, 0, 0, 1, 1, 70}},
+        {0, 255, {99, 0, 0, 0, 1, 1, 70}},
+        {0, 128, {50, 0, 0, 0, 1, 1, 70}},
+        {951782400, 0, {0, 0, 0, 0, 29, 2, 0}},         // 2000-02-29
+        {1582934400, 0, {0, 0, 0, 0, 29, 2, 20}},       // 2020-02-29
+        {1608336000, 0, {0, 0, 0, 0, 19, 12, 20}},      // the old cut-off itself
+        {1796774399, 0, {0, 59, 59, 23, 8, 12, 26}},    // 2026-12-08 23:59:59
+        {1796688000 + 45296, 0, {0, 56, 34, 12, 8, 12, 26}},
+        {4102444800u, 0, {0, 0, 0, 0, 1, 1, 0}},        // 2100-01-01
+        {4107542400u, 0, {0, 0, 0, 0, 1, 3, 0}},        // 2100-03-01: 2100 does not leap
+        {0xFFFFFFFFu, 0, {0, 15, 28, 6, 7, 2, 6}},      // 2106-02-07 06:28:15
+    };
+    for (const ClockRow& row : rows) {
+        std::array<uint8_t, 5> buffer = {row.fraction, static_cast<uint8_t>(row.seconds),
+                                         static_cast<uint8_t>(row.seconds >> 8),
+                                         static_cast<uint8_t>(row.seconds >> 16),
+                                         static_cast<uint8_t>(row.seconds >> 24)};
+        TabletClock c;
+        TabletDataLoaderHelper::ClockToDate(c, buffer);
+        const TabletClock& e = row.expected;
+        EXPECT_EQ(c.hundredths, e.hundredths) << row.seconds;
+        EXPECT_EQ(c.seconds, e.seconds) << row.seconds;
+        EXPECT_EQ(c.minutes, e.minutes) << row.seconds;
+        EXPECT_EQ(c.hours, e.hours) << row.seconds;
+        EXPECT_EQ(c.day, e.day) << row.seconds;
+        EXPECT_EQ(c.month, e.month) << row.seconds;
+        EXPECT_EQ(c.year, e.year) << row.seconds;
+    }
+}
+
+class Binding : public SimFolderTest {};
+
+TEST_F(Binding, LoadNeedsEveryEntryPointButCrcAndReset) {
+    const std::pair<QString, bool> rows[] = {
+        {IBFS32_PATH, true},
+        {IBFS32_WITHOUT_CRC_PATH, true},
+        {IBFS32_WITHOUT_NEXT_PATH, false},
+        {QString::fromUtf8(IBFS32_PATH) + ".missing", false},
+    };
+    for (const auto& [path, loads] : rows) {
+        TabletDataLoaderHelper helper(path);
+        EXPECT_EQ(helper.Load(), loads) << path.toStdString();
+    }
+    TabletDataLoaderHelper without(IBFS32_WITHOUT_CRC_PATH);
+    ASSERT_TRUE(without.Load());
+    EXPECT_FALSE(without.hasTouchReset());
+    // the program's own CRC-8 stands in for TMCRC
+    uint8_t crc = 0;
+    for (uint8_t b : {0x02, 0x1C, 0xB8, 0x01, 0x00, 0x00, 0x00})
+        crc = without.crc8Step(crc, b);
+    EXPECT_EQ(crc, 0xA2);
+    TabletDataLoaderHelper with(IBFS32_PATH);
+    ASSERT_TRUE(with.Load());
+    crc = 0;
+    for (uint8_t b : {0x02, 0x1C, 0xB8, 0x01, 0x00, 0x00, 0x00})
+        crc = with.crc8Step(crc, b);
+    EXPECT_EQ(crc, 0xA2);
+}
+
+TEST_F(Binding, OpenSessionReportsEachFailure) {
+    struct Row {
+        const char* fault;
+        QString library;
+        TabletDataLoaderHelper::OpenResult result;
+    } rows[] = {
+        {"none", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::Opened},
+        {"setup=2", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::Opened},
+        {"setup=0", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::SetupFailure},
+        {"setup=3", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::SetupFailure},
+        {"no-port-driver", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::DriverFailure},
+        {"none", IBFS32_WITHOUT_NEXT_PATH, TabletDataLoaderHelper::OpenResult::LibraryFailure},
+    };
+    for (const Row& row : rows) {
+        ASSERT_EQ(sim(std::string("fault ") + row.fault), 0);
+        TabletDataLoaderHelper helper(row.library);
+        TabletDataLoaderHelper::Session session;
+        EXPECT_EQ(helper.OpenSession(session), row.result) << row.fault;
+        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure)
+            EXPECT_EQ(helper.loaded(), row.result == TabletDataLoaderHelper::OpenResult::Opened)
+                << row.fault << ": driver and setup failures unload the library";
+        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure &&
+            row.result != TabletDataLoaderHelper::OpenResult::DriverFailure) {
+            EXPECT_TRUE(session.versionText.contains("USB")) << row.fault;
+        }
+    }
+}
+
+TEST_F(Binding, ReadClockReadsTheRunningClock) {
+    TabletDataLoaderHelper helper(IBFS32_PATH);
+    TabletDataLoaderHelper::Session session;
+    ASSERT_EQ(helper.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
+    std::array<uint8_t, 5> buffer{};
+    EXPECT_EQ(helper.ReadClock(session.handle, buffer), 1);
+    const uint32_t seconds = buffer[1] | buffer[2] << 8 | buffer[3] << 16 |
+                             static_cast<uint32_t>(buffer[4]) << 24;
+    EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(time(nullptr)), 5.0);
+
+    ASSERT_EQ(sim("remove"), 0);
+    TabletDataLoaderHelper empty(IBFS32_PATH);
+    ASSERT_EQ(empty.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
+    EXPECT_EQ(empty.ReadClock(session.handle, buffer), -1);
+}
+
+TEST_F(Binding, ReadClockOfAStoppedClockIsStableAtOnce) {
+    ASSERT_EQ(sim("new still --clock 1582934400"), 0);
+    // stop the oscillator: control register 0x201 = 0
+    auto image = std::vector<uint8_t>(544, 0);
+    image[0x203] = 0x80, image[0x204] = 0x6F, image[0x205] = 0x5A, image[0x206] = 0x5E;
+    const std::string file = (dir_ / "still.bin").string();
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(image.data()), 544);
+    ASSERT_EQ(sim("load still " + file), 0);
+    ASSERT_EQ(sim("put still"), 0);
+    TabletDataLoaderHelper helper(IBFS32_PATH);
+    TabletDataLoaderHelper::Session session;
+    ASSERT_EQ(helper.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
+    std::array<uint8_t, 5> buffer = {0, 0x80, 0x6F, 0x5A, 0x5E};
+    EXPECT_EQ(helper.ReadClock(session.handle, buffer), 1);
+    EXPECT_EQ(buffer[1], 0x80);
+    EXPECT_EQ(buffer[4], 0x5E);
+}
+
+// The reader, as the main window drives it (labelled for ThreadSanitizer).
+class Reader : public SimFolderTest {
+protected:
+    std::unique_ptr<TabletDataLoader> reader(std::atomic<int>& notified) {
+        auto info = std::make_shared<ThreadExecutionInfo>([&notified] { ++notified; });
+        auto r = std::make_unique<TabletDataLoader>(info, IBFS32_PATH, 1);
+        return r;
+    }
+};
+
+TEST_F(Reader, CopiesTheTabletAndNotifiesOnce) {
+    std::atomic<int> notified{0};
+    auto r = reader(notified);
+    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    r->resume();
+    ASSERT_TRUE(r->wait(10000));
+    EXPECT_EQ(notified, 1);
+    const TabletReadout out = r->readout();
+    EXPECT_EQ(out.familyCode(), 4);
+    EXPECT_EQ(out.lastResult, 1);
+    auto expected = dump("demo");
+    auto image = std::vector<uint8_t>(out.image.bytes().begin(), out.image.bytes().end());
+    for (size_t i = 514; i < 519; ++i)
+        expected[i] = image[i] = 0;
+    EXPECT_EQ(image, expected);
+}
+
+TEST_F(Reader, StopWhileSearchingEndsWithoutNotifying) {
+    ASSERT_EQ(sim("remove"), 0);
+    setenv("ONEWIRE_SIM_TIMING", "on", 1);
+    std::atomic<int> notified{0};
+    auto r = reader(notified);
+    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    r->resume();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_TRUE(r->isRunning());
+    QElapsedTimer timer;
+    timer.start();
+    r->requestTermination();
+    EXPECT_TRUE(r->wait(2000));
+    EXPECT_LT(timer.elapsed(), 1000) << "ends within a search or two";
+    ASSERT_EQ(sim("put demo"), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(notified, 0);
+}
+
+TEST_F(Reader, TerminationBeforeItEverRanMeansItNeverRuns) {
+    std::atomic<int> notified{0};
+    auto r = reader(notified);
+    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    r->requestTermination();
+    EXPECT_TRUE(r->suspended());
+    r.reset(); // destroying it ends at once
+    EXPECT_EQ(notified, 0);
+}
+
+TEST_F(Reader, AnyDeviceThatAnswersIsRead) {
+    ASSERT_EQ(sim("new rom --family 1"), 0);
+    ASSERT_EQ(sim("put rom demo"), 0);
+    std::atomic<int> notified{0};
+    auto r = reader(notified);
+    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    r->resume();
+    ASSERT_TRUE(r->wait(10000));
+    EXPECT_EQ(r->readout().familyCode(), 1);
+    EXPECT_EQ(r->readout().image[0], 0xFF);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
