@@ -96,9 +96,10 @@ TEST_F(Binding, OpenSessionReportsEachFailure) {
         TabletDataLoaderHelper helper(row.library);
         TabletDataLoaderHelper::Session session;
         EXPECT_EQ(helper.OpenSession(session), row.result) << row.fault;
-        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure)
+        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure) {
             EXPECT_EQ(helper.loaded(), row.result == TabletDataLoaderHelper::OpenResult::Opened)
                 << row.fault << ": driver and setup failures unload the library";
+        }
         if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure &&
             row.result != TabletDataLoaderHelper::OpenResult::DriverFailure) {
             EXPECT_TRUE(session.versionText.contains("USB")) << row.fault;
