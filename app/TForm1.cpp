@@ -64,6 +64,7 @@ int widenYear(int twoDigits) { return twoDigits < 70 ? 2000 + twoDigits : 1900 +
 
 TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     : QMainWindow(parent), ui(new Ui::TForm1), env_(std::move(environment)) {
+    Q_INIT_RESOURCE(velmora); // the artwork lives in a static library
     ui->setupUi(this);
     if (env_.libraryPath.isEmpty())
         env_.libraryPath = TabletDataLoaderHelper::defaultLibraryPath();
