@@ -7,7 +7,7 @@ TabletDataLoader::TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish,
 }
 
 TabletDataLoader::~TabletDataLoader() {
-    requestInterruption();
+    requestTermination();
     wait();
 }
 
@@ -29,7 +29,7 @@ void TabletDataLoader::run() {
     // The search blocks in the driver for a bus search each time, so the loop
     // does not spin; it looks at the termination request before every call.
     while (true) {
-        if (isInterruptionRequested())
+        if (terminate_.load())
             return;
         readout_.lastResult = driver_.TMNext(session, state);
         if (readout_.lastResult >= 1)

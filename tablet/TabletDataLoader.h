@@ -30,8 +30,10 @@ public:
     // Never resumed: the reader created at start-up that has not run yet.
     bool suspended() const { return !started_; }
     void resume(QThread::Priority priority = QThread::NormalPriority);
-    void requestTermination() { requestInterruption(); }
-    bool terminationRequested() const { return isInterruptionRequested(); }
+    // The one signal into a running reader. Kept in a flag of its own: a request
+    // made before the thread ever started must hold as well.
+    void requestTermination() { terminate_.store(true); }
+    bool terminationRequested() const { return terminate_.load(); }
 
     // Valid once the notifier has been called (on the reader's thread).
     TabletReadout readout() const;
@@ -48,4 +50,5 @@ private:
     // The search's own state buffer; the driver's is left to ReadClock.
     std::array<uint8_t, tmex::kStateBufferSize> stateBuffer_{};
     bool started_ = false;
+    std::atomic<bool> terminate_{false};
 };
