@@ -44,8 +44,11 @@ void Bus::refresh() {
 
 int Bus::reset() {
     refresh();
-    fault_ = adapter_.fault();
-    streamed_ = 0;
+    // A fault counts the memory bytes read since it was set, across resets.
+    const Fault fault = adapter_.fault();
+    if (fault.text() != fault_.text())
+        streamed_ = 0;
+    fault_ = fault;
     phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
     return present_.empty() ? 0 : 1;
 }

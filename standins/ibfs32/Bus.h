@@ -58,7 +58,7 @@ private:
     std::array<uint8_t, 8> matchRom_{};
 
     Fault fault_;
-    int streamed_ = 0; // memory bytes read since the fault was armed
+    int streamed_ = 0; // memory bytes read since the fault was set
 };
 
 } // namespace onewiresim

@@ -211,21 +211,35 @@ TEST_F(ReadOut, SecondStartAfterAFinishedReadOutAndADriverFailureOnIt) {
 }
 
 TEST_F(ReadOut, TabletClockFallsBackToTheCopiedBytes) {
-    // a tablet that leaves during the clock read: the date comes from the image
-    auto form = makeForm();
-    TabletImage image = craftedImage(7, {mainWord(0, 8, 1000)});
-    image.bytes()[515] = 0x80, image.bytes()[516] = 0x6F, image.bytes()[517] = 0x5A,
-    image.bytes()[518] = 0x5E; // 2020-02-29
-    (void)image;
-    ASSERT_EQ(sim("new gone"), 0);
+    // The tablet leaves right after the read: the clock read that follows fails,
+    // and the date comes from the clock bytes the read copied (2020-02-29).
+    filledTablet("gone", "--variant main", "--clock 1582934400");
     ASSERT_EQ(sim("put gone"), 0);
-    ASSERT_EQ(sim("command gone"), 0);
-    ASSERT_EQ(sim("controller gone --variant main"), 0);
     ASSERT_EQ(sim("fault remove-after=544"), 0);
+    auto form = makeForm();
     ASSERT_TRUE(readOut(*form));
-    // the clock bytes were read before the tablet left, so the date is today's
-    const QString today = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
-    EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + today);
+    EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: 29.02.2020");
+    EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
+}
+
+TEST_F(ReadOut, TwoDigitYearsWidenTo1970To2069) {
+    const std::pair<const char*, QString> rows[] = {
+        {"0", "01.01.1970"},            // year 70
+        {"946684800", "01.01.2000"},    // year 0
+        {"1262304000", "01.01.2010"},   // year 10
+        {"1293840000", "01.01.2011"},   // year 11: not 1911
+        {"3124224000", "01.01.2069"},   // year 69
+    };
+    int n = 0;
+    for (const auto& [clock, date] : rows) {
+        const std::string name = "y" + std::to_string(n++);
+        filledTablet(name, "--variant garage", std::string("--clock ") + clock);
+        ASSERT_EQ(sim("put " + name), 0);
+        auto form = makeForm();
+        ASSERT_TRUE(readOut(*form));
+        EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + date)
+            << clock;
+    }
 }
 
 // A main-variant list with power-loss markers at 3 and 8: one segment is 3..7.
