@@ -9,6 +9,7 @@ TabletDataLoader::TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish,
 TabletDataLoader::~TabletDataLoader() {
     requestTermination();
     wait();
+    const std::lock_guard lock(handOver_);
 }
 
 TabletDataLoaderHelper::OpenResult TabletDataLoader::openSession() {
@@ -20,9 +21,16 @@ void TabletDataLoader::resume(QThread::Priority priority) {
     start(priority);
 }
 
-TabletReadout TabletDataLoader::readout() const { return readout_; }
+TabletReadout TabletDataLoader::readout() const {
+    const std::lock_guard lock(handOver_);
+    return readout_;
+}
 
 void TabletDataLoader::run() {
+    struct HandOver {
+        std::mutex& m;
+        ~HandOver() { const std::lock_guard lock(m); }
+    } handOver{handOver_};
     readout_.lastResult = -1;
     const int32_t session = session_.handle;
     uint8_t* state = stateBuffer_.data();

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 // The background reader: waits until a device answers the search, copies 544
 // bytes of its memory from address 0 and calls its notifier as its last act.
@@ -51,4 +52,8 @@ private:
     std::array<uint8_t, tmex::kStateBufferSize> stateBuffer_{};
     bool started_ = false;
     std::atomic<bool> terminate_{false};
+    // Released by the thread as the last thing it does in run(), taken by
+    // readout() and the destructor: the hand-over the thread makes is plain to
+    // see, also for ThreadSanitizer, which cannot see into QThread::wait.
+    mutable std::mutex handOver_;
 };

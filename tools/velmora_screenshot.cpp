@@ -1,0 +1,64 @@
+// velmora-screenshot: reads the tablet on the simulated adapter into the main
+// window, answering the question with Yes, and saves a picture of the window.
+#include "TForm1.h"
+#include "TStatusForm.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QScreen>
+#include <QTimer>
+#include <QTranslator>
+
+#include <cstdio>
+
+namespace {
+class YesDialogs : public UserDialogs {
+public:
+    Answer show(const Message& m) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+    }
+    int exec(QDialog&) override { return QDialog::Accepted; }
+    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+};
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: velmora-screenshot OUT.png [WIDTHxHEIGHT]\n");
+        return 2;
+    }
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    QTranslator qt;
+    if (qt.load(QLocale(QLocale::Russian), "qtbase", "_",
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qt);
+    YesDialogs dialogs;
+    AppEnvironment env;
+    env.dialogs = &dialogs;
+    TForm1 form(env);
+    form.createDialogs();
+    if (form.closeAtStart())
+        return 1;
+    int width = 1280, height = 800;
+    if (argc > 2)
+        std::sscanf(argv[2], "%dx%d", &width, &height);
+    form.resize(width, height);
+    form.show();
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    int status = 1;
+    QObject::connect(&form, &TForm1::readOutHandled, [&] {
+        QTimer::singleShot(300, [&] {
+            status = form.grab().save(out) ? 0 : 1;
+            form.close();
+        });
+    });
+    QTimer::singleShot(200, &form, &TForm1::MenuStartClick);
+    QTimer::singleShot(30000, [&] { form.close(); });
+    app.exec();
+    return status;
+}
