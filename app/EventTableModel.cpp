@@ -65,8 +65,7 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
 QVariant EventTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* kHeaders[ColumnCount] = {"№",          "",           "Время",
-                                                "Тип",        "Информация", "Примечание",
-                                                "Событие (bin)"};
+    static const char* kHeaders[ColumnCount] = {"№",          "",           "Время",        "Тип",
+                                                "Информация", "Примечание", "Событие (bin)"};
     return section >= 0 && section < ColumnCount ? QString::fromUtf8(kHeaders[section]) : QString();
 }

@@ -1,23 +1,24 @@
 #include "TForm1.h"
 
+#include "EventTableModel.h"
+#include "IconCellDelegate.h"
+#include "ImageCheckMessages.h"
 #include "TAbout.h"
 #include "TDateTimeSelect.h"
 #include "TForm4.h"
 #include "TImportBin.h"
 #include "TStatusForm.h"
-#include "ui_TStatusForm.h"
-#include "EventTableModel.h"
-#include "IconCellDelegate.h"
-#include "ImageCheckMessages.h"
 #include "TabletClock.h"
 #include "TabletDataLoader.h"
 #include "ui_TForm1.h"
+#include "ui_TStatusForm.h"
 
 #include <QCloseEvent>
+#include <QDate>
 #include <QHeaderView>
 #include <QLabel>
-#include <QDate>
 #include <QLocale>
+#include <QStyle>
 
 namespace {
 
@@ -58,7 +59,9 @@ constexpr uint8_t kResultCheckFailed = 254;
 constexpr uint8_t kResultUnknownFamily = 255;
 
 // Two-digit years 0 to 69 are this century's, 70 to 99 the last one's.
-int widenYear(int twoDigits) { return twoDigits < 70 ? 2000 + twoDigits : 1900 + twoDigits; }
+int widenYear(int twoDigits) {
+    return twoDigits < 70 ? 2000 + twoDigits : 1900 + twoDigits;
+}
 
 } // namespace
 
@@ -338,20 +341,30 @@ int TForm1::textWidth(const std::string& text) {
     return it->second;
 }
 
+int TForm1::cellPadding() const {
+    // What the style draws around a cell's text, on top of the grid's own margins.
+    const int margin =
+        ui->InfoGrid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, ui->InfoGrid) + 1;
+    return 2 * margin;
+}
+
 void TForm1::setupHeader() {
     const QFontMetrics fm = ui->InfoGrid->fontMetrics();
     QTableView* grid = ui->InfoGrid;
-    grid->setColumnWidth(EventTableModel::Number, fm.horizontalAdvance(QStringLiteral("124")) + 5);
-    grid->setColumnWidth(EventTableModel::Time,
-                         fm.horizontalAdvance(QString::fromStdString(
-                             datetime::format(datetime::localNow()))) +
-                             5);
+    const int pad = cellPadding();
+    grid->verticalHeader()->setDefaultSectionSize(std::max(fm.height() + 6, 20));
+    grid->setColumnWidth(EventTableModel::Number,
+                         fm.horizontalAdvance(QStringLiteral("124")) + 5 + pad);
+    grid->setColumnWidth(EventTableModel::Time, fm.horizontalAdvance(QString::fromStdString(
+                                                    datetime::format(datetime::localNow()))) +
+                                                    5 + pad);
     const int iconColumn = std::max(16, fm.horizontalAdvance(QStringLiteral("Тип"))) + 5;
     grid->setColumnWidth(EventTableModel::Mark, iconColumn);
     grid->setColumnWidth(EventTableModel::Type, iconColumn);
     grid->setColumnWidth(EventTableModel::Info, infoColumnWidth_);
     grid->setColumnWidth(EventTableModel::Note,
-                         fm.horizontalAdvance(QString::fromUtf8(eventtext::kEditedByHand)) + 5);
+                         fm.horizontalAdvance(QString::fromUtf8(eventtext::kEditedByHand)) + 5 +
+                             pad);
     grid->setColumnWidth(EventTableModel::Binary, 0);
 }
 
@@ -366,7 +379,8 @@ void TForm1::fillTable() {
     if (events_)
         for (const EventInfo& e : *events_)
             widest = std::max(widest, textWidth(e.infoText));
-    widths[EventTableModel::Info] = std::max(widths[EventTableModel::Info], widest + 10);
+    widths[EventTableModel::Info] =
+        std::max(widths[EventTableModel::Info], widest + 10 + cellPadding());
     for (int c = 0; c < EventTableModel::ColumnCount; ++c)
         grid->setColumnWidth(c, widths[static_cast<size_t>(c)]);
 }
@@ -406,11 +420,17 @@ void TForm1::MenuInfoClick() {
     env_.dialogs->exec(*statusForm_);
 }
 
-void TForm1::MenuAboutClick() { env_.dialogs->exec(*about_); }
+void TForm1::MenuAboutClick() {
+    env_.dialogs->exec(*about_);
+}
 
-void TForm1::N5Click() { env_.dialogs->exec(*form4_); }
+void TForm1::N5Click() {
+    env_.dialogs->exec(*form4_);
+}
 
-void TForm1::MenuExitClick() { close(); }
+void TForm1::MenuExitClick() {
+    close();
+}
 
 void TForm1::setPrompt(const QString& text) {
     ui->Label1->setText(text);

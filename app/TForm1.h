@@ -97,6 +97,7 @@ private:
     void setupHeader();
     void fillTable();
     int textWidth(const std::string& text);
+    int cellPadding() const;
 
     AppEnvironment env_;
     bool closeAtStart_ = false;

@@ -36,7 +36,9 @@ UserDialogs::Answer WidgetDialogs::show(const Message& m) {
     }
 }
 
-int WidgetDialogs::exec(QDialog& dialog) { return dialog.exec(); }
+int WidgetDialogs::exec(QDialog& dialog) {
+    return dialog.exec();
+}
 
 QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
     return QFileDialog::getOpenFileName(owner, caption, QString(), filter);

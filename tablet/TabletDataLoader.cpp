@@ -1,7 +1,7 @@
 #include "TabletDataLoader.h"
 
-TabletDataLoader::TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish,
-                                   QString libraryPath, quint64 id)
+TabletDataLoader::TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish, QString libraryPath,
+                                   quint64 id)
     : driver_(std::move(libraryPath)), finishInfo_(std::move(finish)) {
     readout_.reader = id;
 }

@@ -18,8 +18,8 @@ QString TabletDataLoaderHelper::defaultLibraryPath() {
 #if defined(_WIN32)
     return QStringLiteral("IBFS32.DLL");
 #else
-    const QString dir = QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
-                                                     : QDir::currentPath();
+    const QString dir =
+        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
     return dir + QStringLiteral("/libIBFS32.so");
 #endif
 }

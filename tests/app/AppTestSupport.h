@@ -14,7 +14,9 @@
 #include <deque>
 #include <functional>
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+inline void PrintTo(const QString& s, std::ostream* os) {
+    *os << s.toStdString();
+}
 
 // Answers the program's message boxes and forms as a test scripts them, and
 // keeps what was shown.

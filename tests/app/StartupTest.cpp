@@ -28,8 +28,8 @@ TEST_F(Startup, EachFailureShowsExactlyItsMessageAndEndsTheProgram) {
         {"entry point missing", IBFS32_WITHOUT_NEXT_PATH, "none",
          "ERROR, could not load IBFS32.DLL, or not all needed functions found\n", "Error!", false,
          false},
-        {"no port driver", IBFS32_PATH, "no-port-driver", "\nNo Hardware Driver for this type found!\n",
-         "ERROR", true, false},
+        {"no port driver", IBFS32_PATH, "no-port-driver",
+         "\nNo Hardware Driver for this type found!\n", "ERROR", true, false},
         {"setup 0", IBFS32_PATH, "setup=0", "TMEX Setup Flag is not 1 or 2", "Error", true, true},
         {"setup 3", IBFS32_PATH, "setup=3", "TMEX Setup Flag is not 1 or 2", "Error", true, true},
     };

@@ -22,20 +22,19 @@ TEST(ClockToDate, EveryCounterValueGivesItsDate) {
         {0, 0, {0, 0, 0, 0, 1, 1, 70}},
         {0, 255, {99, 0, 0, 0, 1, 1, 70}},
         {0, 128, {50, 0, 0, 0, 1, 1, 70}},
-        {951782400, 0, {0, 0, 0, 0, 29, 2, 0}},         // 2000-02-29
-        {1582934400, 0, {0, 0, 0, 0, 29, 2, 20}},       // 2020-02-29
-        {1608336000, 0, {0, 0, 0, 0, 19, 12, 20}},      // the old cut-off itself
-        {1796774399, 0, {0, 59, 59, 23, 8, 12, 26}},    // 2026-12-08 23:59:59
+        {951782400, 0, {0, 0, 0, 0, 29, 2, 0}},      // 2000-02-29
+        {1582934400, 0, {0, 0, 0, 0, 29, 2, 20}},    // 2020-02-29
+        {1608336000, 0, {0, 0, 0, 0, 19, 12, 20}},   // the old cut-off itself
+        {1796774399, 0, {0, 59, 59, 23, 8, 12, 26}}, // 2026-12-08 23:59:59
         {1796688000 + 45296, 0, {0, 56, 34, 12, 8, 12, 26}},
-        {4102444800u, 0, {0, 0, 0, 0, 1, 1, 0}},        // 2100-01-01
-        {4107542400u, 0, {0, 0, 0, 0, 1, 3, 0}},        // 2100-03-01: 2100 does not leap
-        {0xFFFFFFFFu, 0, {0, 15, 28, 6, 7, 2, 6}},      // 2106-02-07 06:28:15
+        {4102444800u, 0, {0, 0, 0, 0, 1, 1, 0}},   // 2100-01-01
+        {4107542400u, 0, {0, 0, 0, 0, 1, 3, 0}},   // 2100-03-01: 2100 does not leap
+        {0xFFFFFFFFu, 0, {0, 15, 28, 6, 7, 2, 6}}, // 2106-02-07 06:28:15
     };
     for (const ClockRow& row : rows) {
-        std::array<uint8_t, 5> buffer = {row.fraction, static_cast<uint8_t>(row.seconds),
-                                         static_cast<uint8_t>(row.seconds >> 8),
-                                         static_cast<uint8_t>(row.seconds >> 16),
-                                         static_cast<uint8_t>(row.seconds >> 24)};
+        std::array<uint8_t, 5> buffer = {
+            row.fraction, static_cast<uint8_t>(row.seconds), static_cast<uint8_t>(row.seconds >> 8),
+            static_cast<uint8_t>(row.seconds >> 16), static_cast<uint8_t>(row.seconds >> 24)};
         TabletClock c;
         TabletDataLoaderHelper::ClockToDate(c, buffer);
         const TabletClock& e = row.expected;
@@ -113,8 +112,8 @@ TEST_F(Binding, ReadClockReadsTheRunningClock) {
     ASSERT_EQ(helper.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
     std::array<uint8_t, 5> buffer{};
     EXPECT_EQ(helper.ReadClock(session.handle, buffer), 1);
-    const uint32_t seconds = buffer[1] | buffer[2] << 8 | buffer[3] << 16 |
-                             static_cast<uint32_t>(buffer[4]) << 24;
+    const uint32_t seconds =
+        buffer[1] | buffer[2] << 8 | buffer[3] << 16 | static_cast<uint32_t>(buffer[4]) << 24;
     EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(time(nullptr)), 5.0);
 
     ASSERT_EQ(sim("remove"), 0);
