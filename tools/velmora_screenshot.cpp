@@ -1,5 +1,6 @@
 // velmora-screenshot: reads the tablet on the simulated adapter into the main
 // window, answering the question with Yes, and saves a picture of the window.
+#include "Localization.h"
 #include "TForm1.h"
 #include "TStatusForm.h"
 
@@ -32,11 +33,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
-    QTranslator qt;
-    if (qt.load(QLocale(QLocale::Russian), "qtbase", "_",
-                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qt);
+    installRussian();
     YesDialogs dialogs;
     AppEnvironment env;
     env.dialogs = &dialogs;

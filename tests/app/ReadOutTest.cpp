@@ -56,7 +56,8 @@ TEST_F(ReadOut, EachVariantReadsThroughToTheTable) {
         EXPECT_EQ(info(*form).SerialEdit->text().size(), 16 + 12);
         EXPECT_EQ(info(*form).DeviceNameEdit->text(), row.device);
         EXPECT_EQ(form->statusPanel(0)->text(), row.device);
-        const QString today = QLocale().toString(QDate::currentDate(), QLocale::ShortFormat);
+        const QString today =
+            QLocale().toString(QDateTime::currentDateTimeUtc().date(), QLocale::ShortFormat);
         EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + today);
         EXPECT_EQ(form->statusPanel(1)->text(), info(*form).CurTimeEdit->text());
         EXPECT_TRUE(form->ui->InfoGrid->isVisibleTo(form.get()));

@@ -1,5 +1,6 @@
 // Start-up, the main window's initial state, resizing and closing.
 #include "AppTestSupport.h"
+#include "Localization.h"
 #include "TStatusForm.h"
 #include "ui_TForm1.h"
 #include "ui_TStatusForm.h"
@@ -7,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -49,6 +52,16 @@ TEST_F(Startup, EachFailureShowsExactlyItsMessageAndEndsTheProgram) {
                   row.headerSetUp)
             << row.name;
     }
+}
+
+TEST(Localization, StandardButtonsSpeakRussian) {
+    ASSERT_TRUE(installRussian());
+    QMessageBox box(QMessageBox::NoIcon, "", "", QMessageBox::Yes | QMessageBox::No |
+                                                     QMessageBox::Cancel | QMessageBox::Retry);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&'), "Да");
+    EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "Нет");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), "Отмена");
+    EXPECT_EQ(QLocale().toString(QDate(2020, 2, 29), QLocale::ShortFormat), "29.02.2020");
 }
 
 TEST_F(Startup, LibraryWithoutCrcAndResetStartsNormally) {

@@ -1,4 +1,6 @@
-// The application's tests run offscreen, with Russian dates as the program sets them.
+// The application's tests run offscreen, in Russian as the program does.
+#include "Localization.h"
+
 #include <QApplication>
 #include <QLocale>
 #include <gtest/gtest.h>
@@ -7,7 +9,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
+    installRussian();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
