@@ -146,8 +146,7 @@ UserDialogs::Answer TForm1::message(QWidget* owner, const QString& text, const Q
     return env_.dialogs->show(m);
 }
 
-std::unique_ptr<TabletDataLoader> TForm1::makeReader(QThread::Priority priority) {
-    (void)priority;
+std::unique_ptr<TabletDataLoader> TForm1::makeReader() {
     // The notifier runs on the reader's thread as its last act: it copies the
     // reader's result there and posts it to this window's thread as a value.
     auto self = std::make_shared<TabletDataLoader*>(nullptr);
@@ -163,7 +162,7 @@ std::unique_ptr<TabletDataLoader> TForm1::makeReader(QThread::Priority priority)
 
 void TForm1::FormCreate() {
     closeAtStart_ = false;
-    reader_ = makeReader(QThread::LowestPriority);
+    reader_ = makeReader();
     const auto result = reader_->openSession();
     switch (result) {
     case TabletDataLoaderHelper::OpenResult::LibraryFailure:
@@ -215,7 +214,7 @@ void TForm1::MenuStartClick() {
         return;
     if (reader_)
         reader_->wait(); // a stopped reader ends within one search of the bus
-    reader_ = makeReader(QThread::NormalPriority);
+    reader_ = makeReader();
     if (!openReader(*reader_)) {
         // This reader never runs: the next Start makes a new one and tries again.
         reader_->requestTermination();

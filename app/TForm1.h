@@ -88,7 +88,8 @@ private:
                                 UserDialogs::Icon icon = UserDialogs::Icon::None);
     // OpenSession for a new reader with the main window's reactions to its failures.
     bool openReader(TabletDataLoader& reader);
-    std::unique_ptr<TabletDataLoader> makeReader(QThread::Priority priority);
+    // A new reader, not yet started, whose notifier posts its result to this window.
+    std::unique_ptr<TabletDataLoader> makeReader();
     void completeReadOut(const TabletReadout& readout);
     uint8_t checkImage(const TabletReadout& readout);
     void fillTabletDate(const TabletReadout& readout);
