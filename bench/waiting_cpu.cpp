@@ -1,15 +1,19 @@
-// How much of a core the reader costs while it waits for a tablet: an empty
-// simulated adapter at the driver's real bus timing, measured over a while.
+// What the program costs while it waits for a tablet: the main window with
+// "Считать данные" chosen, an empty simulated adapter at the driver's real bus
+// timing, the whole process measured over a while.
 //   waiting_cpu [SECONDS]   (ONEWIRE_SIM_DIR names the adapter folder to use)
+#include "TForm1.h"
 #include "TabletDataLoader.h"
+#include "UserDialogs.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QTimer>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/resource.h>
-#include <thread>
 
 namespace {
 double cpuSeconds() {
@@ -18,28 +22,48 @@ double cpuSeconds() {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
+
+class NoDialogs : public UserDialogs {
+public:
+    Answer show(const Message& m) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
+        return Answer::Ok;
+    }
+    int exec(QDialog&) override { return QDialog::Rejected; }
+    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+};
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     unsetenv("ONEWIRE_SIM_TIMING");
-    TabletDataLoader reader(nullptr, TabletDataLoaderHelper::defaultLibraryPath(), 1);
-    if (reader.openSession() != TabletDataLoaderHelper::OpenResult::Opened) {
-        std::fprintf(stderr, "the driver did not open\n");
+    QApplication app(argc, argv);
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+    NoDialogs dialogs;
+    AppEnvironment env;
+    env.dialogs = &dialogs;
+    TForm1 form(env);
+    form.createDialogs();
+    if (form.closeAtStart())
         return 1;
-    }
-    reader.resume();
-    std::this_thread::sleep_for(std::chrono::seconds(1)); // past the start
-    const double cpu0 = cpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(std::chrono::seconds(seconds));
-    const double cpu = cpuSeconds() - cpu0;
-    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const bool searching = reader.isRunning();
-    reader.requestTermination();
-    reader.wait();
-    std::printf("waiting for a tablet: %.2f %% of one core over %.1f s (%s)\n",
-                100.0 * cpu / wall, wall, searching ? "still searching" : "NOT searching");
-    return searching ? 0 : 1;
+    form.show();
+    form.MenuStartClick();
+    double cpu0 = 0;
+    QElapsedTimer wall;
+    QTimer::singleShot(1000, [&] { // past the start
+        cpu0 = cpuSeconds();
+        wall.start();
+    });
+    QTimer::singleShot(1000 + seconds * 1000, [&] {
+        const double cpu = cpuSeconds() - cpu0;
+        const double elapsed = wall.elapsed() / 1000.0;
+        const bool searching = form.reader() && form.reader()->isRunning();
+        std::printf("waiting for a tablet: %.2f %% of one core over %.1f s (%s)\n",
+                    100.0 * cpu / elapsed, elapsed, searching ? "searching" : "NOT searching");
+        form.close();
+        app.exit(searching ? 0 : 1);
+    });
+    return app.exec();
 }

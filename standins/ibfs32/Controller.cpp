@@ -110,8 +110,12 @@ std::vector<Step> scriptedMain(const MainCodes& c, int zones) {
 }
 
 std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
+    // mt19937 is the same everywhere; the distributions and std::shuffle are not,
+    // so the mapping to ranges and the shuffle are our own.
     std::mt19937 rng(seed);
-    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    auto pick = [&](int lo, int hi) {
+        return lo + static_cast<int>(rng() % static_cast<uint32_t>(hi - lo + 1));
+    };
     std::vector<Step> steps;
     // every code of the variant at least once, then any codes
     for (int i = 0; i < count; ++i) {
@@ -129,7 +133,8 @@ std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
         }
         steps.push_back(s);
     }
-    std::shuffle(steps.begin(), steps.end(), rng);
+    for (size_t i = steps.size(); i > 1; --i)
+        std::swap(steps[i - 1], steps[static_cast<size_t>(pick(0, static_cast<int>(i) - 1))]);
     for (auto& s : steps) {
         // mostly minutes to days; now and then a long quiet spell that wraps the counter
         const int r = pick(0, 99);
