@@ -56,8 +56,8 @@ TEST_F(Startup, EachFailureShowsExactlyItsMessageAndEndsTheProgram) {
 
 TEST(Localization, StandardButtonsSpeakRussian) {
     ASSERT_TRUE(installRussian());
-    QMessageBox box(QMessageBox::NoIcon, "", "", QMessageBox::Yes | QMessageBox::No |
-                                                     QMessageBox::Cancel | QMessageBox::Retry);
+    QMessageBox box(QMessageBox::NoIcon, "", "",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Retry);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text().remove('&'), "Да");
     EXPECT_EQ(box.button(QMessageBox::No)->text().remove('&'), "Нет");
     EXPECT_EQ(box.button(QMessageBox::Cancel)->text().remove('&'), "Отмена");

@@ -1,8 +1,8 @@
 // The driver library through dlopen, exactly as the program loads it, with the
 // onewire-sim tool working on the same adapter folder.
 #include "OneWireCrc.h"
-#include "support/SimFolder.h"
 #include "Tmex.h"
+#include "support/SimFolder.h"
 
 #include <cstring>
 

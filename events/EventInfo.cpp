@@ -1,0 +1,11 @@
+#include "EventInfo.h"
+
+namespace eventtext {
+std::string codeByteText(uint8_t code) {
+    std::string text(8, '0');
+    for (int bit = 0; bit < 8; ++bit)
+        if (code & (1u << bit))
+            text[static_cast<size_t>(7 - bit)] = '1';
+    return text;
+}
+} // namespace eventtext
