@@ -2,9 +2,9 @@
 // "Считать данные" chosen, an empty simulated adapter at the driver's real bus
 // timing, the whole process measured over a while.
 //   waiting_cpu [SECONDS]   (ONEWIRE_SIM_DIR names the adapter folder to use)
+#include "AutoDialogs.h"
 #include "TForm1.h"
 #include "TabletDataLoader.h"
-#include "UserDialogs.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -23,16 +23,6 @@ double cpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class NoDialogs : public UserDialogs {
-public:
-    Answer show(const Message& m) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
-        return Answer::Ok;
-    }
-    int exec(QDialog&) override { return QDialog::Rejected; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-};
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,7 +31,7 @@ int main(int argc, char** argv) {
     unsetenv("ONEWIRE_SIM_TIMING");
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
-    NoDialogs dialogs;
+    AutoDialogs dialogs;
     AppEnvironment env;
     env.dialogs = &dialogs;
     TForm1 form(env);

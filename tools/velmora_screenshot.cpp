@@ -1,5 +1,6 @@
 // velmora-screenshot: reads the tablet on the simulated adapter into the main
 // window, answering the question with Yes, and saves a picture of the window.
+#include "AutoDialogs.h"
 #include "Localization.h"
 #include "TForm1.h"
 #include "TStatusForm.h"
@@ -14,19 +15,6 @@
 
 #include <cstdio>
 
-namespace {
-class YesDialogs : public UserDialogs {
-public:
-    Answer show(const Message& m) override {
-        std::fprintf(stderr, "message: %s\n", qPrintable(m.text));
-        return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-    }
-    int exec(QDialog&) override { return QDialog::Accepted; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-};
-} // namespace
-
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: velmora-screenshot OUT.png [WIDTHxHEIGHT]\n");
@@ -34,7 +22,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     installRussian();
-    YesDialogs dialogs;
+    AutoDialogs dialogs;
     AppEnvironment env;
     env.dialogs = &dialogs;
     TForm1 form(env);
