@@ -36,13 +36,12 @@ const VariantProfile& profile(ControllerVariant v) {
     return kProfiles[1];
 }
 
-// Group codes of the main-layout variants.
+// The group codes the scripted histories use, per main-layout variant.
 struct MainCodes {
-    int normal, i2c, console, zoneFault, zoneInfo, automation, power, notification, reserve1,
-        reserve2;
+    int normal, console, zoneFault, zoneInfo, automation, power, notification;
 };
-constexpr MainCodes kMainCodes = {0, 2, 3, 4, 8, 13, 14, 15, 1, 12};
-constexpr MainCodes kMilitaryCodes = {0, 1, 2, 3, 8, 13, 14, 15, -1, -1};
+constexpr MainCodes kMainCodes = {0, 3, 4, 8, 13, 14, 15};
+constexpr MainCodes kMilitaryCodes = {0, 2, 3, 8, 13, 14, 15};
 
 // One timeline step of a scripted history: how long after the previous step
 // it happened, and what was logged. A power-up restarts the counter.

@@ -29,13 +29,6 @@ std::array<uint8_t, 8> readCommandRecord(const std::array<uint8_t, 8>& rom, uint
 // Why the read command on a tablet is not valid for it; empty when it is.
 std::string readCommandProblem(const MemoryButton& tablet);
 
-// One logged event before encoding: its code and when it happened.
-struct HistoryEvent {
-    uint8_t code;    // main and military: code << 4 | sub-code; garage: detail byte
-    uint8_t kind;    // garage only: 0 to 3
-    int64_t seconds; // controller's counter in seconds when it was logged
-};
-
 // The event memory as the controller keeps it: records newest first, and the
 // counter's value at the moment of the touch.
 struct EventMemory {
