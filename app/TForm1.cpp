@@ -127,6 +127,16 @@ TForm1::~TForm1() {
     reader_.reset();
 }
 
+std::unique_ptr<TForm1> TForm1::startUp(UserDialogs& dialogs) {
+    AppEnvironment environment;
+    environment.dialogs = &dialogs;
+    auto form = std::make_unique<TForm1>(environment);
+    form->createDialogs();
+    if (form->closeAtStart())
+        return nullptr;
+    return form;
+}
+
 void TForm1::createDialogs() {
     statusForm_ = new TStatusForm(this);
     dateTimeSelect_ = new TDateTimeSelect(this);

@@ -43,6 +43,11 @@ public:
     explicit TForm1(AppEnvironment environment, QWidget* parent = nullptr);
     ~TForm1() override;
 
+    // The whole start-up list with the real driver and clock: the main window,
+    // then its dialogs. Null when a start-up failure has ended the program (its
+    // one message has been shown).
+    static std::unique_ptr<TForm1> startUp(UserDialogs& dialogs);
+
     // The dialogs of the start-up list, created after the main window.
     void createDialogs();
     // Set by a start-up failure: the program ends before its message loop.

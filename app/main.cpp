@@ -11,12 +11,9 @@ int main(int argc, char** argv) {
     installRussian();
 
     WidgetDialogs dialogs;
-    AppEnvironment environment;
-    environment.dialogs = &dialogs;
-    TForm1 form(environment);
-    form.createDialogs();
-    if (form.closeAtStart())
+    const auto form = TForm1::startUp(dialogs);
+    if (!form)
         return 1; // the message has been shown; the window never opens
-    form.showMaximized();
+    form->showMaximized();
     return app.exec();
 }

@@ -32,12 +32,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
     AutoDialogs dialogs;
-    AppEnvironment env;
-    env.dialogs = &dialogs;
-    TForm1 form(env);
-    form.createDialogs();
-    if (form.closeAtStart())
+    const auto started = TForm1::startUp(dialogs);
+    if (!started)
         return 1;
+    TForm1& form = *started;
     form.show();
     form.MenuStartClick();
     double cpu0 = 0;

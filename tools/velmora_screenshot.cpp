@@ -23,12 +23,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     installRussian();
     AutoDialogs dialogs;
-    AppEnvironment env;
-    env.dialogs = &dialogs;
-    TForm1 form(env);
-    form.createDialogs();
-    if (form.closeAtStart())
+    const auto started = TForm1::startUp(dialogs);
+    if (!started)
         return 1;
+    TForm1& form = *started;
     int width = 1280, height = 800;
     if (argc > 2)
         std::sscanf(argv[2], "%dx%d", &width, &height);
