@@ -41,7 +41,6 @@ TEST_F(ReadOut, EachVariantReadsThroughToTheTable) {
     for (const Row& row : rows) {
         const std::string name = "t" + std::to_string(n++);
         filledTablet(name, row.controller, "--serial 0A1B2C3D4E00");
-        ASSERT_EQ(sim("put " + name), 0);
         dialogs.shown.clear();
         auto form = makeForm();
         ASSERT_TRUE(readOut(*form)) << row.controller;
@@ -218,7 +217,6 @@ TEST_F(ReadOut, TabletClockFallsBackToTheCopiedBytes) {
     // The tablet leaves right after the read: the clock read that follows fails,
     // and the date comes from the clock bytes the read copied (2020-02-29).
     filledTablet("gone", "--variant main", "--clock 1582934400");
-    ASSERT_EQ(sim("put gone"), 0);
     ASSERT_EQ(sim("fault remove-after=544"), 0);
     auto form = makeForm();
     ASSERT_TRUE(readOut(*form));
@@ -238,7 +236,6 @@ TEST_F(ReadOut, TwoDigitYearsWidenTo1970To2069) {
     for (const auto& [clock, date] : rows) {
         const std::string name = "y" + std::to_string(n++);
         filledTablet(name, "--variant garage", std::string("--clock ") + clock);
-        ASSERT_EQ(sim("put " + name), 0);
         auto form = makeForm();
         ASSERT_TRUE(readOut(*form));
         EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + date)

@@ -39,12 +39,20 @@ protected:
         return {std::istreambuf_iterator<char>(in), {}};
     }
 
-    // A DS1994 with a valid read command, filled by a controller.
+    // A DS1994 with a valid read command, filled by a controller, on the adapter.
     void filledTablet(const std::string& name, const std::string& controller,
                       const std::string& newArgs = "") {
         ASSERT_EQ(sim("new " + name + " " + newArgs), 0);
         ASSERT_EQ(sim("command " + name), 0);
         ASSERT_EQ(sim("controller " + name + " " + controller), 0);
+        ASSERT_EQ(sim("put " + name), 0);
+    }
+
+    // An image with its clock bytes zeroed: the clock runs on between two reads.
+    static std::vector<uint8_t> withoutClock(std::vector<uint8_t> image) {
+        for (size_t i = 514; i < 519 && i < image.size(); ++i)
+            image[i] = 0;
+        return image;
     }
 
     std::filesystem::path dir_;

@@ -160,11 +160,8 @@ TEST_F(Reader, CopiesTheTabletAndNotifiesOnce) {
     const TabletReadout out = r->readout();
     EXPECT_EQ(out.familyCode(), 4);
     EXPECT_EQ(out.lastResult, 1);
-    auto expected = dump("demo");
-    auto image = std::vector<uint8_t>(out.image.bytes().begin(), out.image.bytes().end());
-    for (size_t i = 514; i < 519; ++i)
-        expected[i] = image[i] = 0;
-    EXPECT_EQ(image, expected);
+    EXPECT_EQ(withoutClock({out.image.bytes().begin(), out.image.bytes().end()}),
+              withoutClock(dump("demo")));
 }
 
 TEST_F(Reader, StopWhileSearchingEndsWithoutNotifying) {
