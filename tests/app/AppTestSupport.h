@@ -99,9 +99,10 @@ protected:
     ScriptedDialogs dialogs;
 };
 
-// An image with valid checks: read command, device, clock 1 000 000 s on the
-// records' terms (stamp 400 000 s), the records given newest first, the rest erased.
-inline TabletImage craftedImage(uint8_t device, std::initializer_list<uint32_t> words) {
+// An image with valid checks: read command, device, time stamp 400 000 s, the
+// records given newest first, the rest erased. (Only its 512 bytes are loaded:
+// the tablet's own clock dates the list.)
+inline TabletImage craftedImage(uint8_t device, const std::vector<uint32_t>& words) {
     TabletImage image;
     auto& b = image.bytes();
     const uint8_t command[7] = {0x04, 0x11, 0x22, 0x33, 0x44, 0x02, 0x00};

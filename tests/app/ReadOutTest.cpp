@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 #include "TDateTimeSelect.h"
 #include "TStatusForm.h"
+#include "events/DecoderTestSupport.h"
 #include "ui_TDateTimeSelect.h"
 #include "ui_TForm1.h"
 #include "ui_TStatusForm.h"
@@ -13,15 +14,6 @@ namespace {
 const QString kQuestion = "Данные считаны. Отобразить информацию о событиях?";
 const QString kUnknown = "Неизвестный номер таблетки. Данные не могут быть отображены";
 const QString kIdle = "Для считывания данных выберите Файл->Считать данные";
-
-constexpr double kMinute = 1.0 / 1440;
-
-uint32_t mainWord(int code, int sub, uint32_t seconds) {
-    return static_cast<uint32_t>(code) << 28 | static_cast<uint32_t>(sub) << 24 | seconds;
-}
-uint32_t garageWord(int kind, int detail, uint32_t units) {
-    return static_cast<uint32_t>(detail) << 24 | static_cast<uint32_t>(kind) << 22 | units;
-}
 
 class ReadOut : public AppTest {
 protected:
@@ -251,14 +243,7 @@ TabletImage segmentImage() {
         words.push_back(marker ? mainWord(15, 2, 600000 - 60 * i)
                                : mainWord(0, 8, 600000 - 60 * i));
     }
-    TabletImage image = craftedImage(7, {});
-    for (size_t i = 0; i < words.size(); ++i)
-        for (int b = 0; b < 4; ++b)
-            image.bytes()[16 + 4 * i + b] = static_cast<uint8_t>(words[i] >> (8 * b));
-    // clock 1 000 000 s in the register page is not part of the 512 bytes loaded:
-    // the tablet's own clock dates the list, the test compares differences only
-    image.seal();
-    return image;
+    return craftedImage(7, words);
 }
 
 class TimeCorrection : public ReadOut {
