@@ -264,16 +264,21 @@ void TForm1::completeReadOut(const TabletReadout& readout) {
         message(nullptr, kUnknownTablet, QString());
         return;
     }
-    decoder_ = makeParser(*variant, env_.clock);
+    std::shared_ptr<const TabletDataParserBase> decoder = makeParser(*variant, env_.clock);
     if (message(nullptr, kShowEventsQuestion, QString(), UserDialogs::Buttons::YesNo) !=
         UserDialogs::Answer::Yes)
         return;
-    auto events = decoder_->decodeImage(readout.image.bytes(), TabletImage::kHeadersAndEvents);
+    installEvents(decoder->decodeImage(readout.image.bytes(), TabletImage::kHeadersAndEvents),
+                  decoder);
+    showData(true);
+}
+
+void TForm1::installEvents(std::unique_ptr<EventCollection> events,
+                           std::shared_ptr<const TabletDataParserBase> segmentRule) {
     model_->setEvents(nullptr);
     events_ = std::move(events);
-    segmentDecoder_ = decoder_;
+    segmentRule_ = std::move(segmentRule);
     fillTable();
-    showData(true);
 }
 
 uint8_t TForm1::checkImage(const TabletReadout& readout) {
@@ -413,8 +418,8 @@ void TForm1::InfoGridDblClick(const QModelIndex& index) {
     if (shift == 0.0)
         return;
     int first = row, last = row;
-    if (segmentDecoder_)
-        segmentDecoder_->findTimeSegment(*events_, row, first, last);
+    if (segmentRule_)
+        segmentRule_->findTimeSegment(*events_, row, first, last);
     for (int i = first; i <= last; ++i) {
         EventInfo& e = events_->at(i);
         e.time -= shift;

@@ -63,6 +63,11 @@ public:
     EventTableModel* model() const { return model_; }
     TabletDataLoader* reader() const { return reader_.get(); }
     uint8_t readOutResult() const { return readOutResult_; }
+
+    // Replaces the list on display and refills the table. The time correction
+    // takes its segments from `segmentRule`, the decoder the list belongs to.
+    void installEvents(std::unique_ptr<EventCollection> events,
+                       std::shared_ptr<const TabletDataParserBase> segmentRule);
     const QString& driverText(int index) const { return driverTexts_[index]; }
 
 public slots:
@@ -110,9 +115,8 @@ private:
     std::unique_ptr<TabletDataLoader> reader_;
     quint64 readerCount_ = 0;
     std::unique_ptr<EventCollection> events_;
-    std::shared_ptr<TabletDataParserBase> decoder_;
-    // The segment rule of the list on display.
-    std::shared_ptr<TabletDataParserBase> segmentDecoder_;
+    // Set only together with events_: the list and its segment rule never part.
+    std::shared_ptr<const TabletDataParserBase> segmentRule_;
     uint8_t readOutResult_ = 0;
     QString driverTexts_[3];
     int infoColumnWidth_ = 70;

@@ -1,6 +1,7 @@
 // onewire-sim: places tablets on the simulated 1-Wire adapter, touches them to
 // controllers, dumps and loads their memory, and sets the driver's next fault.
 #include "Controller.h"
+#include "ReadCommandRecord.h"
 #include "SimAdapter.h"
 
 #include <cerrno>
@@ -198,7 +199,7 @@ int cmdCommand(const SimAdapter& adapter, Args& a) {
         return fail(error);
     if (tablet->memory().size() < 8)
         return fail("the tablet has no memory for a read command");
-    const auto record = readCommandRecord(tablet->rom(), version);
+    const auto record = ReadCommandRecord::build(tablet->rom(), version);
     std::copy(record.begin(), record.end(), tablet->memory().begin());
     return adapter.saveTablet(name, *tablet, error) ? 0 : fail(error);
 }

@@ -1,6 +1,7 @@
 #include "Controller.h"
 
 #include "OneWireCrc.h"
+#include "ReadCommandRecord.h"
 
 #include <algorithm>
 #include <cmath>
@@ -161,25 +162,6 @@ bool controllerVariantFromName(const std::string& name, ControllerVariant& varia
     return false;
 }
 
-uint32_t serialKey(const std::array<uint8_t, 8>& rom) {
-    const uint32_t v = rom[1] | rom[2] << 8 | rom[3] << 16 | static_cast<uint32_t>(rom[4]) << 24;
-    return v >> 2 | v << 30;
-}
-
-std::array<uint8_t, 8> readCommandRecord(const std::array<uint8_t, 8>& rom, uint8_t version) {
-    const uint32_t key = serialKey(rom);
-    std::array<uint8_t, 8> r = {0x04,
-                                static_cast<uint8_t>(key),
-                                static_cast<uint8_t>(key >> 8),
-                                static_cast<uint8_t>(key >> 16),
-                                static_cast<uint8_t>(key >> 24),
-                                version,
-                                0x00,
-                                0};
-    r[7] = onewire::crc8(r.data(), 7);
-    return r;
-}
-
 std::string readCommandProblem(const MemoryButton& tablet) {
     const auto& m = tablet.memory();
     if (m.size() < 512)
@@ -188,7 +170,7 @@ std::string readCommandProblem(const MemoryButton& tablet) {
         return "the tablet carries no read command (command byte is not 04)";
     if (onewire::crc8(m.data(), 7) != m[7])
         return "the read command on the tablet fails its CRC";
-    const auto expected = readCommandRecord(tablet.rom(), m[5]);
+    const auto expected = ReadCommandRecord::build(tablet.rom(), m[5]);
     if (!std::equal(expected.begin() + 1, expected.begin() + 5, m.begin() + 1))
         return "the read command on the tablet was written for another tablet";
     if (m[5] != 0x01 && m[5] != 0x02)

@@ -21,11 +21,6 @@ struct ControllerOptions {
     int events = -1;              // how many records carry events; the rest stay erased
 };
 
-// The read command the program writes onto a tablet: 04, the serial key, the
-// version, 00 and the CRC-8 of the seven bytes.
-uint32_t serialKey(const std::array<uint8_t, 8>& rom);
-std::array<uint8_t, 8> readCommandRecord(const std::array<uint8_t, 8>& rom, uint8_t version);
-
 // Why the read command on a tablet is not valid for it; empty when it is.
 std::string readCommandProblem(const MemoryButton& tablet);
 

@@ -2,6 +2,7 @@
 
 #include "Controller.h"
 #include "OneWireCrc.h"
+#include "ReadCommandRecord.h"
 
 #include <algorithm>
 #include <cctype>
@@ -335,7 +336,7 @@ std::unique_ptr<MemoryButton> makeDemoTablet(double now) {
     auto tablet = std::make_unique<MemoryButton>(Model::DS1994, rom);
     tablet->registers()[1] = MemoryButton::kOscillator;
     tablet->setClock(static_cast<uint32_t>(now), 0, now);
-    const auto command = readCommandRecord(rom, 2);
+    const auto command = ReadCommandRecord::build(rom, 2);
     std::copy(command.begin(), command.end(), tablet->memory().begin());
     ControllerOptions options;
     options.variant = ControllerVariant::Garage;

@@ -1,6 +1,7 @@
 #include "Controller.h"
 #include "OneWireCrc.h"
 #include "ParserFactory.h"
+#include "ReadCommandRecord.h"
 #include "SimAdapter.h"
 #include "TabletImage.h"
 
@@ -19,7 +20,7 @@ MemoryButton tabletWithCommand(uint8_t version = 2) {
     MemoryButton t(Model::DS1994, makeRom(0x04, {0x10, 0x32, 0x54, 0x76, 0x00, 0x00}));
     t.registers()[1] = MemoryButton::kOscillator;
     t.setClock(static_cast<uint32_t>(kNow), 0, kNow);
-    const auto command = readCommandRecord(t.rom(), version);
+    const auto command = ReadCommandRecord::build(t.rom(), version);
     std::copy(command.begin(), command.end(), t.memory().begin());
     return t;
 }
@@ -34,8 +35,8 @@ TabletImage imageOf(const MemoryButton& t, double now) {
 TEST(Controller, SerialKeyIsTheLowSerialRotatedRightByTwo) {
     const auto rom = makeRom(0x04, {0x01, 0x00, 0x00, 0x80, 0xAA, 0xBB});
     // v = 0x80000001; rotated right by 2: bits 0 and 1 become 30 and 31
-    EXPECT_EQ(serialKey(rom), 0x60000000u);
-    const auto v1 = readCommandRecord(rom, 1), v2 = readCommandRecord(rom, 2);
+    EXPECT_EQ(ReadCommandRecord::serialKey(rom), 0x60000000u);
+    const auto v1 = ReadCommandRecord::build(rom, 1), v2 = ReadCommandRecord::build(rom, 2);
     for (size_t i = 0; i < 8; ++i)
         EXPECT_EQ(v1[i] != v2[i], i == 5 || i == 7) << i;
 }
@@ -71,7 +72,7 @@ TEST(Controller, RefusesTabletsWithoutAValidReadCommand) {
         {"crc", [](MemoryButton& t) { t.memory()[7] ^= 1; }},
         {"another tablet",
          [](MemoryButton& t) {
-             const auto other = readCommandRecord(makeRom(4, {9, 9, 9, 9, 0, 0}), 2);
+             const auto other = ReadCommandRecord::build(makeRom(4, {9, 9, 9, 9, 0, 0}), 2);
              std::copy(other.begin(), other.end(), t.memory().begin());
          }},
         {"version 3",

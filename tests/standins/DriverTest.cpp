@@ -2,6 +2,7 @@
 // onewire-sim tool working on the same adapter folder.
 #include "Controller.h"
 #include "OneWireCrc.h"
+#include "ReadCommandRecord.h"
 #include "Tmex.h"
 #include "support/SimFolder.h"
 
@@ -120,7 +121,7 @@ protected:
         std::array<uint8_t, 8> rom{};
         for (size_t i = 0; i < rom.size(); ++i)
             rom[i] = static_cast<uint8_t>(words[i]);
-        return onewiresim::readCommandRecord(rom, version);
+        return ReadCommandRecord::build(rom, version);
     }
 
     Tmex lib;
