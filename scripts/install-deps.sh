@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Velmora needs on Debian 12, when missing.
 set -euo pipefail
-packages=(build-essential cmake ninja-build pkg-config libgtest-dev libbenchmark-dev
+packages=(build-essential cmake ninja-build pkg-config libgtest-dev libbenchmark-dev unzip
           clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n libxlsxwriter-dev
           xvfb xauth)
 missing=()

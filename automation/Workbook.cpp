@@ -1,0 +1,5 @@
+#include "Workbook.h"
+
+Workbook::Workbook(QString name) : name_(std::move(name)) {
+    sheets_.emplace_back(QStringLiteral("Лист1"));
+}
