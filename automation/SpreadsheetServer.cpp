@@ -3,6 +3,7 @@
 #include "AutomationError.h"
 #include "AutomationRegistry.h"
 #include "DesktopOpener.h"
+#include "ExcelConstants.h"
 #include "Workbook.h"
 #include "WorkbookWriter.h"
 
@@ -26,14 +27,14 @@ struct AlignmentConstant {
     Alignment alignment;
 };
 constexpr AlignmentConstant kAlignments[] = {
-    {1, Alignment::General},
-    {-4131, Alignment::Left},
-    {SpreadsheetServer::kCenter, Alignment::Center},
-    {-4152, Alignment::Right},
-    {5, Alignment::Fill},
-    {-4130, Alignment::Justify},
-    {7, Alignment::CenterAcross},
-    {-4117, Alignment::Distributed},
+    {excel::xlHAlignGeneral, Alignment::General},
+    {excel::xlLeft, Alignment::Left},
+    {excel::xlCenter, Alignment::Center},
+    {excel::xlRight, Alignment::Right},
+    {excel::xlFill, Alignment::Fill},
+    {excel::xlJustify, Alignment::Justify},
+    {excel::xlCenterAcrossSelection, Alignment::CenterAcross},
+    {excel::xlDistributed, Alignment::Distributed},
 };
 
 // A put on a range touches at most this many cells: a whole sheet would not fit
@@ -528,5 +529,6 @@ AutomationObjectPtr SpreadsheetServer::createApplication(Settings settings) {
 }
 
 void SpreadsheetServer::registerIn(AutomationRegistry& registry, Settings settings) {
-    registry.add(QString::fromLatin1(kName), [settings] { return createApplication(settings); });
+    registry.add(QString::fromLatin1(excel::kApplication),
+                 [settings] { return createApplication(settings); });
 }

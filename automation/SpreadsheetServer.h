@@ -9,7 +9,7 @@
 
 class AutomationRegistry;
 
-// The built-in "Excel.Application": a spreadsheet application reduced to what
+// The built-in "Excel.Application" (excel::kApplication): a spreadsheet application reduced to what
 // filling a sheet needs (application, workbooks, workbook, worksheets, sheet,
 // columns, cells, range). It reads the values it is given as an application in
 // a Russian locale would. When the client releases the application while it is
@@ -17,10 +17,6 @@ class AutomationRegistry;
 // and handed to the desktop to open.
 class SpreadsheetServer {
 public:
-    static constexpr const char* kName = "Excel.Application";
-    // The horizontal alignment constant for centring.
-    static constexpr int kCenter = -4108;
-
     struct Settings {
         // Empty: the user's documents folder.
         QString documentsFolder;

@@ -4,6 +4,7 @@
 #include "AutomationError.h"
 #include "AutomationRegistry.h"
 #include "CellValue.h"
+#include "ExcelConstants.h"
 #include "support/XlsxReadBack.h"
 
 #include <QDir>
@@ -125,9 +126,7 @@ TEST_F(Spreadsheet, WorkbookReadBackHoldsWhatWasPut) {
         for (int c = 1; c <= 3; ++c)
             sheet.get("Columns", {c}).put("ColumnWidth", widths[c - 1]);
         set(sheet, 1, 1, "Номер устройства: 7");
-        sheet.get("Cells")
-            .get("Range", {"A2:C2"})
-            .put("HorizontalAlignment", SpreadsheetServer::kCenter);
+        sheet.get("Cells").get("Range", {"A2:C2"}).put("HorizontalAlignment", excel::xlCenter);
         const QString header[] = {"№", "Время", "Информация", "Примечание"};
         for (int c = 1; c <= 4; ++c)
             set(sheet, 2, c, header[c - 1]);
@@ -351,13 +350,13 @@ TEST_F(Spreadsheet, ValuesReadBackThroughTheServer) {
     set(sheet, 5, 2, "05.06.2024 07:08:09");
     set(sheet, 5, 3, "42");
     sheet.get("Columns", {"C"}).put("ColumnWidth", 12.5);
-    sheet.get("Range", {"$B$5"}).put("HorizontalAlignment", -4152);
+    sheet.get("Range", {"$B$5"}).put("HorizontalAlignment", excel::xlRight);
     EXPECT_EQ(sheet.get("Cells", {5, 2}).value("Value"),
               QVariant(QDateTime(QDate(2024, 6, 5), QTime(7, 8, 9))));
     EXPECT_EQ(sheet.get("Range", {"C5"}).value("Value"), QVariant(42.0));
     EXPECT_EQ(sheet.get("Range", {"B4:C9"}).get("Cells", {2, 2}).value("Value"), QVariant(42.0));
     EXPECT_EQ(sheet.get("Columns", {3}).value("ColumnWidth"), QVariant(12.5));
-    EXPECT_EQ(sheet.get("Cells", {5, 2}).value("HorizontalAlignment"), QVariant(-4152));
+    EXPECT_EQ(sheet.get("Cells", {5, 2}).value("HorizontalAlignment"), QVariant(excel::xlRight));
     EXPECT_EQ(app.get("Workbooks").value("Count"), QVariant(1));
     EXPECT_EQ(app.get("Workbooks", {1}).value("Name"), QVariant("Книга1"));
     EXPECT_EQ(sheet.value("Name"), QVariant("Лист1"));
