@@ -1,6 +1,8 @@
 #include "TForm1.h"
 
+#include "AutomationError.h"
 #include "EventTableModel.h"
+#include "ExcelExport.h"
 #include "IconCellDelegate.h"
 #include "ImageCheckMessages.h"
 #include "TAbout.h"
@@ -15,6 +17,7 @@
 
 #include <QCloseEvent>
 #include <QDate>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -71,6 +74,8 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     ui->setupUi(this);
     if (env_.libraryPath.isEmpty())
         env_.libraryPath = TabletDataLoaderHelper::defaultLibraryPath();
+    if (!env_.automation)
+        env_.automation = AutomationRegistry::desktop();
 
     ui->SpeedButOpen->setIcon(QIcon(QStringLiteral(":/icons/open.svg")));
     ui->SpeedButSave->setIcon(QIcon(QStringLiteral(":/icons/save.svg")));
@@ -110,6 +115,7 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     connect(ui->MenuAbout, &QAction::triggered, this, &TForm1::MenuAboutClick);
     connect(ui->N5, &QAction::triggered, this, &TForm1::N5Click);
     connect(ui->MenuExit, &QAction::triggered, this, &TForm1::MenuExitClick);
+    connect(ui->MenuExportExcel, &QAction::triggered, this, &TForm1::MenuExportExcelClick);
     connect(ui->btnShowEventBinary, &QAction::triggered, this, &TForm1::btnShowEventBinaryClick);
     connect(ui->SpeedButOpen, &QToolButton::clicked, ui->MenuOpen, &QAction::trigger);
     connect(ui->SpeedButSave, &QToolButton::clicked, ui->MenuSave, &QAction::trigger);
@@ -444,6 +450,16 @@ void TForm1::N5Click() {
 
 void TForm1::MenuExitClick() {
     close();
+}
+
+void TForm1::MenuExportExcelClick() {
+    try {
+        ExcelExport::run(*env_.automation, panel1_->text(), events_.get());
+    } catch (const AutomationError& e) {
+        // the application's general error report
+        message(this, e.description(), QGuiApplication::applicationDisplayName(),
+                UserDialogs::Buttons::Ok, UserDialogs::Icon::Error);
+    }
 }
 
 void TForm1::setPrompt(const QString& text) {

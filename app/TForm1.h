@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AutomationRegistry.h"
 #include "DateTime.h"
 #include "EventCollection.h"
 #include "ParserFactory.h"
@@ -26,11 +27,13 @@ class TImportBin;
 class TStatusForm;
 
 // What the main window is given from outside: the dialog seam, the driver
-// library, the clock the decoders read.
+// library, the clock the decoders read, the automation servers (null: the
+// desktop's).
 struct AppEnvironment {
     UserDialogs* dialogs = nullptr;
     QString libraryPath;
     datetime::Clock clock = datetime::systemLocalClock();
+    std::shared_ptr<AutomationRegistry> automation;
 };
 
 // The main window: menu, toolbar, prompt, event table, status bar, the tablet
@@ -77,6 +80,7 @@ public slots:
     void MenuAboutClick();
     void N5Click();
     void MenuExitClick();
+    void MenuExportExcelClick();
     void btnShowEventBinaryClick();
     void InfoGridDblClick(const QModelIndex& index);
     void FormResize();
