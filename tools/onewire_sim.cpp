@@ -30,7 +30,11 @@ const char* kUsage =
     "  command NAME [--version 1|2]  a valid read command on the tablet, as the program writes it\n"
     "  dump NAME [--out FILE]\n"
     "  load NAME FILE       memory from a file of 512 or 544 bytes\n"
-    "  fault none|no-port-driver|setup=N|remove-after=N|flip-bits=N\n"
+    "  fault none|no-port-driver|setup=N|remove-after=N|flip-bits=N|flip-bits=N@ADDR\n"
+    "      remove-after=N  the tablet is lifted after N data bytes (read, written, copied)\n"
+    "      flip-bits=N     one bit flipped in each of the next N bytes the tablet sends\n"
+    "      flip-bits=N@ADDR  the same in the N bytes a memory read gives from ADDR on\n"
+    "                      (ADDR decimal or 0x hex; 0x010 to 0x1FF events, 0x200 registers)\n"
     "The adapter folder is --dir, else $ONEWIRE_SIM_DIR, else a per-user default.\n";
 
 int fail(const std::string& message) {
@@ -335,7 +339,8 @@ int main(int argc, char** argv) {
         const auto fault = Fault::parse(a.next());
         if (!fault)
             return usage(
-                "fault takes none, no-port-driver, setup=N, remove-after=N or flip-bits=N");
+                "fault takes none, no-port-driver, setup=N, remove-after=N, flip-bits=N or "
+                "flip-bits=N@ADDR");
         return adapter.setFault(*fault, error) ? 0 : fail(error);
     }
     return usage("unknown command '" + command + "'");

@@ -44,10 +44,10 @@ void Bus::refresh() {
 
 int Bus::reset() {
     refresh();
-    // A fault counts the memory bytes read since it was set, across resets.
+    // A fault counts the bytes since it was set, across resets.
     const Fault fault = adapter_.fault();
     if (fault.text() != fault_.text())
-        streamed_ = 0;
+        passed_ = sent_ = 0;
     fault_ = fault;
     phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
     return present_.empty() ? 0 : 1;
@@ -80,17 +80,25 @@ void Bus::removeFromAdapter(const std::string& name) {
     selected_.erase(std::remove_if(selected_.begin(), selected_.end(), gone), selected_.end());
 }
 
-uint8_t Bus::applyFaults(Device& device, uint8_t value) {
-    if (!device.button->streamingMemory())
+uint8_t Bus::flipBits(uint8_t value, int address) {
+    if (fault_.kind != Fault::Kind::FlipBits)
         return value;
-    const int index = streamed_++;
-    std::string error;
-    if (fault_.kind == Fault::Kind::FlipBits && index < fault_.value) {
-        value ^= static_cast<uint8_t>(1u << (index % 8));
-        if (index + 1 == fault_.value) {
-            adapter_.setFault({}, error);
-            fault_ = {};
-        }
+    int index = 0;
+    if (fault_.address < 0) {
+        index = sent_++;
+    } else {
+        // only memory at ADDR and after; a scratchpad read has no address there
+        if (address < fault_.address)
+            return value;
+        index = address - fault_.address;
+    }
+    if (index >= fault_.value)
+        return value;
+    value ^= static_cast<uint8_t>(1u << (index % 8));
+    if (index + 1 == fault_.value) {
+        std::string error;
+        adapter_.setFault({}, error);
+        fault_ = {};
     }
     return value;
 }
@@ -136,22 +144,28 @@ uint8_t Bus::touch(uint8_t master) {
         }
         return master;
     case Phase::Function: {
-        if (fault_.kind == Fault::Kind::RemoveAfter && !selected_.empty() &&
-            selected_.front()->button->streamingMemory() && streamed_ >= fault_.value) {
-            // the tablet is lifted off the adapter in the middle of the read
-            std::string error;
-            adapter_.setFault({}, error);
-            fault_ = {};
-            removeFromAdapter(selected_.front()->name);
+        if (!selected_.empty() && selected_.front()->button->inDataPhase()) {
+            if (fault_.kind == Fault::Kind::RemoveAfter && passed_ >= fault_.value) {
+                // the tablet is lifted off the adapter in the middle of a transaction
+                std::string error;
+                adapter_.setFault({}, error);
+                fault_ = {};
+                removeFromAdapter(selected_.front()->name);
+            } else {
+                ++passed_;
+            }
         }
         const double now = hostNow();
         uint8_t value = master;
         for (Device* d : std::vector<Device*>(selected_)) {
             bool changed = false;
-            const bool streaming = d->button->streamingMemory();
+            const MemoryButton& b = *d->button;
+            const int address =
+                b.streamingMemory() && b.readAddress() < b.addressSpace() ? b.readAddress() : -1;
+            const bool sends = b.streamingMemory() || b.readingScratchpad();
             uint8_t out = d->button->touch(master, now, changed);
-            if (streaming)
-                out = applyFaults(*d, out);
+            if (sends)
+                out = flipBits(out, address);
             value &= out;
             if (changed)
                 save(*d);

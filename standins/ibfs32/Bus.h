@@ -47,7 +47,9 @@ private:
     void selectAll();
     void save(Device& device);
     void removeFromAdapter(const std::string& name);
-    uint8_t applyFaults(Device& device, uint8_t value);
+    // The flip-bits fault on a byte the tablet sent from memory `address`
+    // (-1: read back from the scratchpad).
+    uint8_t flipBits(uint8_t value, int address);
 
     SimAdapter adapter_;
     std::map<std::string, Device> cache_;
@@ -58,7 +60,8 @@ private:
     std::array<uint8_t, 8> matchRom_{};
 
     Fault fault_;
-    int streamed_ = 0; // memory bytes read since the fault was set
+    int passed_ = 0; // data bytes since the fault was set (remove-after)
+    int sent_ = 0;   // bytes the tablet sent since the fault was set (flip-bits)
 };
 
 } // namespace onewiresim

@@ -222,7 +222,7 @@ TMEX_EXPORT int16_t TMEX_CALL TMAccess(int32_t session, void* state) {
     return result;
 }
 
-#ifndef IBFS32_WITHOUT_CRC_AND_RESET
+#if !defined(IBFS32_WITHOUT_CRC_AND_RESET) && !defined(IBFS32_WITHOUT_RESET)
 TMEX_EXPORT int16_t TMEX_CALL TMTouchReset(int32_t session) {
     const int16_t result = onBus(session, [](Bus& bus) { return bus.reset(); });
     busTime(kResetTime);

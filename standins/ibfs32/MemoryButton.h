@@ -59,6 +59,25 @@ public:
     uint8_t touch(uint8_t master, double now, bool& changed);
     // True while a Read Memory streams data (the faults act on these bytes).
     bool streamingMemory() const { return phase_ == Phase::ReadMemoryData; }
+    // The address the next streamed memory byte comes from.
+    uint16_t readAddress() const { return address_; }
+    // True while the scratchpad is read back.
+    bool readingScratchpad() const { return phase_ == Phase::ReadScratchpad; }
+    // True for the data bytes of a function command: memory read, scratchpad
+    // written or read back, copy authorization (not the command and its address).
+    bool inDataPhase() const {
+        switch (phase_) {
+        case Phase::ReadMemoryData:
+        case Phase::WriteData:
+        case Phase::ReadScratchpad:
+        case Phase::CopyTa1:
+        case Phase::CopyTa2:
+        case Phase::CopyEs:
+            return true;
+        default:
+            return false;
+        }
+    }
 
     const std::array<uint8_t, 32>& scratchpad() const { return scratchpad_; }
     uint8_t endingStatus() const { return es_; }

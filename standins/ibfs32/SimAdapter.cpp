@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
@@ -58,15 +59,39 @@ bool unhex(const std::string& s, std::vector<uint8_t>& out) {
     return true;
 }
 
-bool readText(const fs::path& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    std::ostringstream s;
-    s << in.rdbuf();
-    text = s.str();
-    return !in.bad();
+enum class ReadResult { Read, Missing, TooLarge };
+
+// The folder is anyone's: a file is read only up to `limit` bytes, and only a
+// regular file is read at all (a FIFO would block, a device never ends).
+ReadResult readText(const fs::path& path, std::string& text, size_t limit) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return ReadResult::Missing;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return ReadResult::TooLarge;
+    }
+    text.assign(limit + 1, '\0');
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    text.resize(done);
+    return done > limit ? ReadResult::TooLarge : ReadResult::Read;
 }
+
+// The largest file a tablet can be saved as: five short lines, the hex of the
+// largest memory (a DS1994's 512 bytes) and of the register page; generously rounded.
+constexpr size_t kTabletFileLimit = 4096;
+constexpr size_t kListFileLimit = 64 * 1024; // adapter: names of up to 64 characters
+constexpr size_t kFaultFileLimit = 256;
 
 } // namespace
 
@@ -84,6 +109,22 @@ std::array<uint8_t, 8> makeRom(uint8_t family, const std::array<uint8_t, 6>& ser
     return rom;
 }
 
+namespace {
+
+std::optional<long> parseInt(const std::string& text, long min, long max) {
+    if (text.empty())
+        return std::nullopt;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
+    if (*end || errno || v < min || v > max || (hex && text[2] == '-'))
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
 std::optional<Fault> Fault::parse(const std::string& text) {
     Fault f;
     if (text == "none")
@@ -95,18 +136,26 @@ std::optional<Fault> Fault::parse(const std::string& text) {
     const auto eq = text.find('=');
     if (eq == std::string::npos)
         return std::nullopt;
-    const std::string key = text.substr(0, eq), value = text.substr(eq + 1);
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(value.c_str(), &end, 10);
-    if (value.empty() || *end || errno || v < -32768 || v > 32767)
+    const std::string key = text.substr(0, eq);
+    std::string value = text.substr(eq + 1);
+    if (key == "flip-bits") {
+        if (const auto at = value.find('@'); at != std::string::npos) {
+            const auto address = parseInt(value.substr(at + 1), 0, 0xFFFF);
+            if (!address)
+                return std::nullopt;
+            f.address = static_cast<int>(*address);
+            value.resize(at);
+        }
+    }
+    const auto v = parseInt(value, -32768, 32767);
+    if (!v)
         return std::nullopt;
-    f.value = static_cast<int>(v);
+    f.value = static_cast<int>(*v);
     if (key == "setup")
         f.kind = Kind::Setup;
-    else if (key == "remove-after" && v >= 0)
+    else if (key == "remove-after" && *v >= 0)
         f.kind = Kind::RemoveAfter;
-    else if (key == "flip-bits" && v >= 0)
+    else if (key == "flip-bits" && *v >= 0)
         f.kind = Kind::FlipBits;
     else
         return std::nullopt;
@@ -124,7 +173,8 @@ std::string Fault::text() const {
     case Kind::RemoveAfter:
         return "remove-after=" + std::to_string(value);
     case Kind::FlipBits:
-        return "flip-bits=" + std::to_string(value);
+        return "flip-bits=" + std::to_string(value) +
+               (address >= 0 ? "@" + std::to_string(address) : std::string());
     }
     return "none";
 }
@@ -231,8 +281,14 @@ bool SimAdapter::saveTablet(const std::string& name, const MemoryButton& b,
 std::unique_ptr<MemoryButton> SimAdapter::loadTablet(const std::string& name,
                                                      std::string& error) const {
     std::string text;
-    if (!validName(name) || !readText(tabletPath(name), text)) {
+    const ReadResult read =
+        validName(name) ? readText(tabletPath(name), text, kTabletFileLimit) : ReadResult::Missing;
+    if (read == ReadResult::Missing) {
         error = "no tablet named '" + name + "'";
+        return nullptr;
+    }
+    if (read == ReadResult::TooLarge) {
+        error = tabletPath(name).string() + " is damaged";
         return nullptr;
     }
     std::istringstream in(text);
@@ -296,7 +352,7 @@ std::vector<std::string> SimAdapter::tabletNames() const {
 std::vector<std::string> SimAdapter::onAdapter() const {
     std::string text;
     std::vector<std::string> names;
-    if (!readText(dir_ / "adapter", text))
+    if (readText(dir_ / "adapter", text, kListFileLimit) != ReadResult::Read)
         return names;
     std::istringstream in(text);
     std::string name;
@@ -320,7 +376,7 @@ bool SimAdapter::setOnAdapter(const std::vector<std::string>& names, std::string
 
 Fault SimAdapter::fault() const {
     std::string text;
-    if (!readText(dir_ / "fault", text))
+    if (readText(dir_ / "fault", text, kFaultFileLimit) != ReadResult::Read)
         return {};
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();

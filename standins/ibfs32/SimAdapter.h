@@ -11,11 +11,16 @@
 namespace onewiresim {
 
 // What the driver does next, set with `onewire-sim fault`. The port and setup
-// faults last until cleared; remove-after and flip-bits act on the next read.
+// faults last until cleared. remove-after=N lifts the selected tablet off the
+// adapter after N data bytes (memory read, scratchpad written or read back,
+// copy authorization). flip-bits=N flips one bit in each of the next N bytes
+// the tablet sends (memory read or scratchpad read back); flip-bits=N@ADDR in
+// the N bytes a memory read gives from address ADDR on. Both end once done.
 struct Fault {
     enum class Kind { None, NoPortDriver, Setup, RemoveAfter, FlipBits };
     Kind kind = Kind::None;
     int value = 0;
+    int address = -1; // flip-bits only: the first memory address, or -1
 
     static std::optional<Fault> parse(const std::string& text);
     std::string text() const;
