@@ -169,7 +169,7 @@ TMEX_EXPORT int16_t TMEX_CALL TMSetup(int32_t session) {
     return result;
 }
 
-#ifndef IBFS32_WITHOUT_CRC_AND_RESET
+#if !defined(IBFS32_WITHOUT_CRC_AND_RESET) && !defined(IBFS32_WITHOUT_CRC)
 TMEX_EXPORT int16_t TMEX_CALL TMCRC(int16_t length, uint8_t* buffer, uint16_t seed, int16_t type) {
     if (length < 0 || (length > 0 && !buffer))
         return tmex::kInvalidArgument;
