@@ -147,7 +147,8 @@ void TForm1::createDialogs() {
     statusForm_ = new TStatusForm(this);
     dateTimeSelect_ = new TDateTimeSelect(this);
     about_ = new TAbout(this);
-    form4_ = new TForm4(this);
+    form4_ = new TForm4(
+        *env_.dialogs, env_.libraryPath, [this] { stopWaitingReadOut(); }, this);
     importBin_ = new TImportBin(this);
 }
 
@@ -243,6 +244,14 @@ void TForm1::MenuStopClick() {
     setPrompt(kIdlePrompt);
     if (reader_)
         reader_->requestTermination();
+}
+
+void TForm1::stopWaitingReadOut() {
+    if (!reader_ || !reader_->isRunning())
+        return;
+    if (!reader_->terminationRequested())
+        MenuStopClick();
+    reader_->wait(); // a stopped reader ends within one search, or one copy, of the bus
 }
 
 void TForm1::completeReadOut(const TabletReadout& readout) {

@@ -102,6 +102,9 @@ private:
                                 UserDialogs::Icon icon = UserDialogs::Icon::None);
     // OpenSession for a new reader with the main window's reactions to its failures.
     bool openReader(TabletDataLoader& reader);
+    // Stops a read-out waiting for a tablet, as MenuStopClick does, and waits
+    // until its reader has let go of the bus (before a writer takes it).
+    void stopWaitingReadOut();
     // A new reader, not yet started, whose notifier posts its result to this window.
     std::unique_ptr<TabletDataLoader> makeReader();
     void completeReadOut(const TabletReadout& readout);

@@ -1,0 +1,135 @@
+#include "TabletDataWriterHelper.h"
+
+#include "ReadCommandRecord.h"
+
+namespace {
+
+// A failure that ends the writing at once; nothing after it goes on the bus.
+struct WriteFailure {
+    QString text;
+};
+
+// 1-Wire commands of the DS1994.
+constexpr uint8_t kSkipRom = 0xCC;
+constexpr uint8_t kWriteScratchpad = 0x0F;
+constexpr uint8_t kReadScratchpad = 0xAA;
+constexpr uint8_t kCopyScratchpad = 0x55;
+constexpr uint8_t kReadMemory = 0xF0;
+constexpr uint8_t kReadSlot = 0xFF;
+
+using OpenResult = TabletDataLoaderHelper::OpenResult;
+
+struct OpenFailureText {
+    OpenResult result;
+    const QString& text;
+};
+
+} // namespace
+
+const QString TabletDataWriterHelper::kLibraryFailure =
+    QStringLiteral("Не найдена IBFS32.DLL или не все функции были загружены");
+const QString TabletDataWriterHelper::kDriverFailure =
+    QStringLiteral("Не найдено драйвера для данного типа устройства");
+const QString TabletDataWriterHelper::kSetupFailure =
+    QStringLiteral("TMEX Setup Flag не равен 1 или 2");
+const QString TabletDataWriterHelper::kWriteFailure = QStringLiteral("Не удалось записать данные.");
+
+TabletDataWriterHelper::TabletDataWriterHelper(bool createSuspended, FinishFunction finishFunction,
+                                               uint16_t version, QString libraryPath)
+    : driver_(std::move(libraryPath)), version_(version),
+      finishFunction_(std::move(finishFunction)) {
+    if (!createSuspended)
+        start(); // the class is final: it is whole by now
+}
+
+TabletDataWriterHelper::~TabletDataWriterHelper() {
+    wait();
+}
+
+void TabletDataWriterHelper::Execute() {
+    succeeded_ = false;
+    errorText_.clear();
+    TabletDataLoaderHelper::Session session;
+    bool opened = false;
+    try {
+        const OpenFailureText failures[] = {
+            {OpenResult::LibraryFailure, kLibraryFailure},
+            {OpenResult::DriverFailure, kDriverFailure},
+            {OpenResult::SetupFailure, kSetupFailure},
+        };
+        const OpenResult result = driver_.OpenSession(session);
+        for (const OpenFailureText& f : failures)
+            if (f.result == result)
+                throw WriteFailure{f.text};
+        opened = true;
+        // Load accepts a library without TMTouchReset; the writer cannot do without it.
+        if (!driver_.hasTouchReset())
+            throw WriteFailure{kLibraryFailure};
+        writeRecord(session.handle);
+        succeeded_ = true;
+    } catch (const WriteFailure& failure) {
+        errorText_ = failure.text;
+    } catch (...) {
+        errorText_ = kWriteFailure;
+    }
+    if (opened)
+        driver_.TMEndSession(session.handle); // the bus is free for the next reader
+    if (finishFunction_)
+        finishFunction_();
+}
+
+void TabletDataWriterHelper::writeRecord(int32_t session) {
+    TabletDataLoaderHelper& d = driver_;
+    auto touch = [&](uint8_t byte) { return static_cast<uint8_t>(d.TMTouchByte(session, byte)); };
+    auto expect = [&](uint8_t wanted) {
+        if (touch(kReadSlot) != wanted)
+            throw WriteFailure{kWriteFailure};
+    };
+    const uint8_t addressLow = static_cast<uint8_t>(kTargetAddress);
+    const uint8_t addressHigh = static_cast<uint8_t>(kTargetAddress >> 8);
+
+    // The tablet on the adapter: a search names it, TMRom hands over its ROM code.
+    if (d.TMNext(session, stateBuffer_.data()) != 1)
+        throw WriteFailure{kWriteFailure};
+    std::array<int16_t, 8> words{};
+    d.TMRom(session, stateBuffer_.data(), words.data());
+    std::array<uint8_t, 8> rom{};
+    for (size_t i = 0; i < rom.size(); ++i)
+        rom[i] = static_cast<uint8_t>(words[i]);
+    const auto record = ReadCommandRecord::build(
+        rom, static_cast<uint8_t>(version_),
+        [&d](uint8_t seed, uint8_t byte) { return d.crc8Step(seed, byte); });
+
+    // Into the scratchpad.
+    d.TMTouchReset(session);
+    for (uint8_t b : {kSkipRom, kWriteScratchpad, addressLow, addressHigh})
+        touch(b);
+    for (uint8_t b : record)
+        touch(b);
+
+    // Read back: target address, ending offset and status, data; the first
+    // difference ends the writing with the memory untouched.
+    d.TMTouchReset(session);
+    touch(kSkipRom);
+    touch(kReadScratchpad);
+    expect(addressLow);
+    expect(addressHigh);
+    const uint8_t endingStatus = touch(kReadSlot);
+    for (uint8_t b : record)
+        expect(b);
+
+    // Copy into memory, authorized by what the tablet read back.
+    d.TMTouchReset(session);
+    for (uint8_t b : {kSkipRom, kCopyScratchpad, addressLow, addressHigh, endingStatus})
+        touch(b);
+    d.TMTouchReset(session);
+
+    // A tablet lifted during the copy keeps its old memory: only the memory
+    // itself tells whether the record is there.
+    d.TMTouchReset(session);
+    for (uint8_t b : {kSkipRom, kReadMemory, addressLow, addressHigh})
+        touch(b);
+    for (uint8_t b : record)
+        expect(b);
+    d.TMTouchReset(session);
+}

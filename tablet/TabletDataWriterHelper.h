@@ -1,0 +1,55 @@
+#pragma once
+
+#include "TabletDataLoaderHelper.h"
+
+#include <QString>
+#include <QThread>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+// The writer of the read command: finds the tablet on the adapter, writes the
+// record for its serial number through the scratchpad, checks the read-back,
+// copies it into memory at address 0 and reads it back from there. It runs
+// once and calls its finish function as its last act, whatever happened.
+class TabletDataWriterHelper final : public QThread {
+    Q_OBJECT
+public:
+    using FinishFunction = std::function<void()>;
+
+    static constexpr uint16_t kTargetAddress = 0x0000;
+
+    // The failure texts the writer ends with.
+    static const QString kLibraryFailure;
+    static const QString kDriverFailure;
+    static const QString kSetupFailure;
+    static const QString kWriteFailure;
+
+    TabletDataWriterHelper(bool createSuspended, FinishFunction finishFunction, uint16_t version,
+                           QString libraryPath = TabletDataLoaderHelper::defaultLibraryPath());
+    ~TabletDataWriterHelper() override; // waits for the thread
+
+    void resume() { start(); }
+
+    // Read on the writer's thread (from the finish function), or after wait().
+    bool Succeeded() const { return succeeded_; }
+    // The failure text; empty when the record was written and verified.
+    const QString& errorText() const { return errorText_; }
+    uint16_t version() const { return version_; }
+
+protected:
+    void run() override { Execute(); }
+
+private:
+    void Execute();
+    // Throws with the failure text; returns with the record written and verified.
+    void writeRecord(int32_t session);
+
+    TabletDataLoaderHelper driver_;
+    uint16_t version_;
+    FinishFunction finishFunction_;
+    bool succeeded_ = false;
+    QString errorText_;
+    std::array<uint8_t, tmex::kStateBufferSize> stateBuffer_{};
+};

@@ -1,0 +1,369 @@
+// Writing the read command onto a tablet from the write-command dialog.
+#include "AppTestSupport.h"
+#include "ReadCommandRecord.h"
+#include "TForm4.h"
+#include "TabletDataWriterHelper.h"
+#include "ui_TForm1.h"
+#include "ui_TForm4.h"
+
+#include <QLabel>
+
+namespace {
+
+const QString kWriteFailure = "Не удалось записать данные.";
+const QString kSucceeded = "Данные успешно записаны. Для продолжения работы нажмите ОК";
+const QString kFailed = "Данные не записаны.";
+const QString kLibraryFailure = "Не найдена IBFS32.DLL или не все функции были загружены";
+const QString kDriverFailure = "Не найдено драйвера для данного типа устройства";
+const QString kSetupFailure = "TMEX Setup Flag не равен 1 или 2";
+const QString kIdle = "Для считывания данных выберите Файл->Считать данные";
+
+constexpr const char* kSerial = "0A1B2C3D4E00";
+constexpr std::array<uint8_t, 8> kRom = {0x04, 0x0A, 0x1B, 0x2C, 0x3D, 0x4E, 0x00, 0x00};
+
+using Answer = UserDialogs::Answer;
+
+class WriteCommand : public AppTest {
+protected:
+    // N5Click with the dialog shown and left to the test (no loop of its own).
+    TForm4& open(TForm1& form) {
+        dialogs.onExec = [](QDialog& d) {
+            d.show();
+            return int(QDialog::Rejected);
+        };
+        form.N5Click();
+        return *form.form4();
+    }
+
+    // Presses "Записать" and waits until `handlers` finish handlers have run.
+    bool write(TForm4& dialog, int handlers = 1) {
+        int handled = 0;
+        auto c = QObject::connect(&dialog, &TForm4::writeHandled, [&] { ++handled; });
+        dialog.ui->Button1->click();
+        const bool ok = QTest::qWaitFor([&] { return handled >= handlers; }, 10000);
+        QObject::disconnect(c);
+        return ok;
+    }
+
+    // A blank DS1994 alone on the adapter; its memory image.
+    std::vector<uint8_t> blankTablet(const std::string& name) {
+        EXPECT_EQ(sim("new " + name + " --serial " + kSerial), 0);
+        EXPECT_EQ(sim("put " + name), 0);
+        return withoutClock(dump(name));
+    }
+
+    // What the program's one builder makes for this tablet.
+    static std::vector<uint8_t> record(uint8_t version) {
+        const auto r = ReadCommandRecord::build(kRom, version);
+        return {r.begin(), r.end()};
+    }
+
+    static std::vector<uint8_t> withRecord(std::vector<uint8_t> image, uint8_t version) {
+        const auto r = record(version);
+        std::copy(r.begin(), r.end(), image.begin());
+        return image;
+    }
+
+    static QStringList failureTexts(const QString& first) { return {first, kFailed}; }
+};
+
+TEST_F(WriteCommand, DialogAsDesignedAndVersion02SelectedFirst) {
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    const Ui::TForm4& ui = *d.ui;
+    EXPECT_EQ(d.windowTitle(), "Запись команды чтения");
+    EXPECT_EQ(d.size(), QSize(402, 128));
+    EXPECT_EQ(ui.Label1->text(), "Для записи команды выберите версию и нажмите кнопку записать.");
+    EXPECT_EQ(ui.Label2->text(), "Версия записываемой команды");
+    ASSERT_EQ(ui.ComboBox1->count(), 2);
+    EXPECT_EQ(ui.ComboBox1->itemText(0), "Версия 01 (основной вариант)");
+    EXPECT_EQ(ui.ComboBox1->itemText(1), "Версия 02 (гаражный вариант) ");
+    EXPECT_EQ(ui.ComboBox1->currentIndex(), 1);
+    EXPECT_EQ(ui.Button1->text(), "Записать");
+    EXPECT_EQ(ui.Button2->text(), "Отмена");
+    EXPECT_EQ(d.writer(), nullptr);
+}
+
+TEST_F(WriteCommand, SelectionKeptBetweenOpenings) {
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    d.ui->ComboBox1->setCurrentIndex(0);
+    d.ui->Button2->click(); // Отмена
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(&open(*form), &d);
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.ui->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(dialogs.executed, (QStringList{"TForm4", "TForm4"}));
+}
+
+TEST_F(WriteCommand, EachVersionOntoABlankTabletAndNothingElse) {
+    std::vector<uint8_t> written[2];
+    for (int index : {0, 1}) {
+        const auto version = static_cast<uint8_t>(index + 1);
+        const std::string name = "blank" + std::to_string(version);
+        const auto before = blankTablet(name);
+        dialogs.shown.clear();
+        auto form = makeForm();
+        TForm4& d = open(*form);
+        d.ui->ComboBox1->setCurrentIndex(index);
+        ASSERT_TRUE(write(d));
+        ASSERT_EQ(dialogs.texts(), QStringList{kSucceeded});
+        EXPECT_EQ(dialogs.shown[0].caption, "Операция завершена");
+        EXPECT_EQ(dialogs.shown[0].buttons, UserDialogs::Buttons::Ok);
+        EXPECT_EQ(dialogs.shown[0].owner, nullptr);
+        EXPECT_FALSE(d.isVisible()); // closed after success
+        EXPECT_TRUE(d.writer()->Succeeded());
+        EXPECT_EQ(d.writer()->version(), version);
+        const auto after = withoutClock(dump(name));
+        EXPECT_EQ(after, withRecord(before, version));
+        written[index] = {after.begin(), after.begin() + 8};
+        // the same record as onewire-sim's command on a twin tablet
+        ASSERT_EQ(sim("new twin" + name + " --serial " + kSerial), 0);
+        ASSERT_EQ(sim("command twin" + name + " --version " + std::to_string(version)), 0);
+        const auto twin = dump("twin" + name);
+        EXPECT_EQ(std::vector<uint8_t>(twin.begin(), twin.begin() + 8), written[index]);
+        // and the read side accepts it as the first header
+        TabletImage image;
+        std::copy(after.begin(), after.begin() + 8, image.bytes().begin());
+        EXPECT_TRUE(image.headerValid(0));
+        form->close();
+    }
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(written[0][i] != written[1][i], i == 5 || i == 7) << i;
+    EXPECT_EQ(written[0][5], 1);
+    EXPECT_EQ(written[1][5], 2);
+}
+
+TEST_F(WriteCommand, NoTabletFailsAtOnce) {
+    ASSERT_EQ(sim("remove"), 0);
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    ASSERT_TRUE(write(d));
+    EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure));
+    // the writer's own box: no owner, no caption, OK only
+    EXPECT_EQ(dialogs.shown[0].owner, nullptr);
+    EXPECT_EQ(dialogs.shown[0].caption, "");
+    EXPECT_EQ(dialogs.shown[0].buttons, UserDialogs::Buttons::Ok);
+    EXPECT_EQ(dialogs.shown[1].owner, nullptr);
+    EXPECT_EQ(dialogs.shown[1].caption, "Ошибка");
+    EXPECT_EQ(dialogs.shown[1].buttons, UserDialogs::Buttons::CancelRetryContinue);
+    EXPECT_FALSE(d.writer()->Succeeded());
+}
+
+TEST_F(WriteCommand, LiftedMidWriteFailsAndKeepsMemoryUnlessCopied) {
+    // Data bytes: 8 written to the scratchpad, 11 read back, 3 of the copy's
+    // authorization, then the 8 read from memory.
+    struct Row {
+        int after;
+        bool copied;
+    } rows[] = {{0, false},  {3, false},  {8, false}, {10, false}, {14, false},
+                {19, false}, {21, false}, {22, true}, {25, true},  {29, true}};
+    for (const Row& row : rows) {
+        const std::string name = "t" + std::to_string(row.after);
+        const auto before = blankTablet(name);
+        auto form = makeForm();
+        ASSERT_EQ(sim("fault remove-after=" + std::to_string(row.after)), 0);
+        dialogs.shown.clear();
+        TForm4& d = open(*form);
+        ASSERT_TRUE(write(d)) << row.after;
+        EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure)) << row.after;
+        const auto after = withoutClock(dump(name));
+        EXPECT_EQ(after, row.copied ? withRecord(before, 2) : before) << row.after;
+        form->close();
+    }
+}
+
+TEST_F(WriteCommand, FlippedBitsInTheReadBackFail) {
+    struct Row {
+        const char* fault;
+        bool copied;  // the scratchpad read-back passed and the copy was made
+        bool success; // damage outside the record's bytes
+    } rows[] = {
+        {"flip-bits=1", false, false},    // scratchpad target address
+        {"flip-bits=6", false, false},    // scratchpad data
+        {"flip-bits=1@0", true, false},   // the record read from memory
+        {"flip-bits=2@6", true, false},   // its last bytes
+        {"flip-bits=8@0x10", true, true}, // the event area is not read back
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string name = "f" + std::to_string(n++);
+        const auto before = blankTablet(name);
+        auto form = makeForm();
+        ASSERT_EQ(sim(std::string("fault ") + row.fault), 0);
+        dialogs.shown.clear();
+        TForm4& d = open(*form);
+        ASSERT_TRUE(write(d)) << row.fault;
+        EXPECT_EQ(dialogs.texts(),
+                  row.success ? QStringList{kSucceeded} : failureTexts(kWriteFailure))
+            << row.fault;
+        EXPECT_EQ(withoutClock(dump(name)), row.copied ? withRecord(before, 2) : before)
+            << row.fault;
+        form->close();
+    }
+}
+
+TEST_F(WriteCommand, SessionAndLibraryFailuresWithTheWritersTexts) {
+    struct Row {
+        const char* name;
+        QString library;
+        const char* fault;
+        QString text;
+    } rows[] = {
+        {"no port driver", IBFS32_PATH, "no-port-driver", kDriverFailure},
+        {"setup 0", IBFS32_PATH, "setup=0", kSetupFailure},
+        {"setup 3", IBFS32_PATH, "setup=3", kSetupFailure},
+        {"no library", "/nonexistent/libIBFS32.so", "none", kLibraryFailure},
+        {"no TMNext", IBFS32_WITHOUT_NEXT_PATH, "none", kLibraryFailure},
+        {"no TMTouchReset", IBFS32_WITHOUT_RESET_PATH, "none", kLibraryFailure},
+        {"no TMTouchReset nor TMCRC", IBFS32_WITHOUT_CRC_PATH, "none", kLibraryFailure},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        ASSERT_EQ(sim("fault none"), 0);
+        const std::string name = "t" + std::to_string(n++);
+        const auto before = blankTablet(name);
+        auto form = makeForm(row.library);
+        ASSERT_EQ(sim(std::string("fault ") + row.fault), 0);
+        dialogs.shown.clear();
+        TForm4& d = open(*form);
+        ASSERT_TRUE(write(d)) << row.name;
+        EXPECT_EQ(dialogs.texts(), failureTexts(row.text)) << row.name;
+        EXPECT_EQ(dialogs.shown[0].caption, "") << row.name;
+        EXPECT_EQ(withoutClock(dump(name)), before) << row.name;
+        form->close();
+    }
+}
+
+TEST_F(WriteCommand, WithoutTMCRCTheProgramsOwnCrc) {
+    const auto before = blankTablet("t");
+    auto form = makeForm(IBFS32_WITHOUT_TMCRC_PATH);
+    TForm4& d = open(*form);
+    ASSERT_TRUE(write(d));
+    EXPECT_EQ(dialogs.texts(), QStringList{kSucceeded});
+    EXPECT_EQ(withoutClock(dump("t")), withRecord(before, 2));
+}
+
+TEST_F(WriteCommand, TryAgainWritesWithTheVersionSelectedNow) {
+    const auto before = blankTablet("t");
+    auto form = makeForm();
+    ASSERT_EQ(sim("fault flip-bits=1"), 0); // the first read-back only
+    dialogs.answers = {Answer::Ok, Answer::Retry, Answer::Ok};
+    TForm4& d = open(*form);
+    ASSERT_EQ(d.ui->ComboBox1->currentIndex(), 1);
+    int handled = 0;
+    QObject::connect(&d, &TForm4::writeHandled, [&] { ++handled; });
+    d.ui->Button1->click();
+    const TabletDataWriterHelper* first = d.writer();
+    d.ui->ComboBox1->setCurrentIndex(0); // chosen while the first writer runs
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled == 2; }, 10000));
+    EXPECT_EQ(dialogs.texts(), (QStringList{kWriteFailure, kFailed, kSucceeded}));
+    EXPECT_NE(d.writer(), first);
+    EXPECT_EQ(d.writer()->version(), 1);
+    EXPECT_EQ(withoutClock(dump("t")), withRecord(before, 1));
+    EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(WriteCommand, CancelClosesContinueKeepsTheDialogAndItsSelection) {
+    ASSERT_EQ(sim("remove"), 0);
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    d.ui->ComboBox1->setCurrentIndex(0);
+    dialogs.answers = {Answer::Ok, Answer::Continue};
+    ASSERT_TRUE(write(d));
+    EXPECT_TRUE(d.isVisible());
+    EXPECT_EQ(d.ui->ComboBox1->currentIndex(), 0);
+    EXPECT_TRUE(d.ui->Button1->isEnabled());
+    EXPECT_TRUE(d.ui->Button2->isEnabled());
+    dialogs.answers = {Answer::Ok, Answer::Cancel};
+    ASSERT_TRUE(write(d));
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_EQ(dialogs.texts(), (QStringList{kWriteFailure, kFailed, kWriteFailure, kFailed}));
+}
+
+TEST_F(WriteCommand, OneWriterAtATimeAndClosingWaitsForIt) {
+    blankTablet("t");
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    dialogs.answers = {Answer::Ok};
+    int handled = 0;
+    QObject::connect(&d, &TForm4::writeHandled, [&] { ++handled; });
+    d.ui->Button1->click();
+    // the outcome comes through this thread's event loop, which has not run yet
+    const TabletDataWriterHelper* writer = d.writer();
+    EXPECT_FALSE(d.ui->Button1->isEnabled());
+    EXPECT_FALSE(d.ui->Button2->isEnabled());
+    d.Button1Click();
+    EXPECT_EQ(d.writer(), writer);
+    d.close();
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled == 1; }, 10000));
+    EXPECT_EQ(dialogs.texts(), QStringList{kSucceeded});
+    EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(WriteCommand, AFailureAfterACloseRequestClosesOnContinue) {
+    ASSERT_EQ(sim("remove"), 0);
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    dialogs.answers = {Answer::Ok, Answer::Continue};
+    int handled = 0;
+    QObject::connect(&d, &TForm4::writeHandled, [&] { ++handled; });
+    d.ui->Button1->click();
+    d.close();
+    EXPECT_TRUE(d.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return handled == 1; }, 10000));
+    EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure));
+    EXPECT_FALSE(d.isVisible());
+}
+
+TEST_F(WriteCommand, ClosingTheProgramWaitsForTheRunningWriter) {
+    const auto before = blankTablet("t");
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    d.ui->Button1->click();
+    form->close();
+    form.reset(); // the writer ends its work before the dialog goes
+    EXPECT_EQ(withoutClock(dump("t")), withRecord(before, 2));
+    EXPECT_TRUE(dialogs.texts().isEmpty()); // its outcome had no dialog left to reach
+}
+
+TEST_F(WriteCommand, AReadOutWaitingForATabletIsStoppedFirst) {
+    ASSERT_EQ(sim("remove"), 0);
+    auto form = makeForm();
+    form->MenuStartClick();
+    ASSERT_TRUE(form->reader()->isRunning());
+    TForm4& d = open(*form);
+    d.ui->Button1->click();
+    // stopped as "Прекратить считывание" does, and ended before the writer began
+    EXPECT_TRUE(form->reader()->terminationRequested());
+    EXPECT_TRUE(form->reader()->isFinished());
+    EXPECT_EQ(form->ui->Label1->text(), kIdle);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.writerRunning() && !dialogs.shown.empty(); }));
+    EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure));
+}
+
+TEST_F(WriteCommand, ServiceVisitFromBlankTabletToEvents) {
+    blankTablet("visit");
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    ASSERT_TRUE(write(d));
+    ASSERT_EQ(dialogs.texts(), QStringList{kSucceeded});
+    // the controller accepts only a tablet carrying a read command for it
+    ASSERT_EQ(sim("controller visit --variant main --events 20"), 0);
+    dialogs.shown.clear();
+    ASSERT_TRUE(readOut(*form));
+    ASSERT_EQ(dialogs.texts(), QStringList{"Данные считаны. Отобразить информацию о событиях?"});
+    const auto bytes = dump("visit");
+    EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + 8), record(2));
+    const auto expected = makeParser(Variant::Main, datetime::fixedClock(kFixedNow))
+                              ->decodeImage(std::span<const uint8_t>(bytes), 512);
+    ASSERT_GT(expected->count(), 0);
+    ASSERT_EQ(form->events()->count(), expected->count());
+    for (int i = 0; i < expected->count(); ++i)
+        EXPECT_EQ(form->events()->at(i).infoText, expected->at(i).infoText);
+    EXPECT_TRUE(form->ui->InfoGrid->isVisibleTo(form.get()));
+    EXPECT_EQ(form->statusPanel(0)->text(), "Номер устройства: 7");
+}
+
+} // namespace
