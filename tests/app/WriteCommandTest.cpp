@@ -7,6 +7,9 @@
 #include "ui_TForm4.h"
 
 #include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -66,6 +69,37 @@ protected:
 
     static QStringList failureTexts(const QString& first) { return {first, kFailed}; }
 };
+
+// The real seam's box of the failed write: the platform's Russian labels, and
+// each button its answer.
+TEST(WriteFailureBox, CancelTryAgainContinueInRussian) {
+    struct Row {
+        QMessageBox::StandardButton pressed;
+        UserDialogs::Answer answer;
+    } rows[] = {{QMessageBox::Cancel, Answer::Cancel},
+                {QMessageBox::Retry, Answer::Retry},
+                {QMessageBox::Ignore, Answer::Continue}};
+    for (const Row& row : rows) {
+        QStringList labels;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_NE(box, nullptr);
+            for (auto* b : box->buttons())
+                labels << b->text().remove('&');
+            EXPECT_EQ(box->windowTitle(), "Ошибка");
+            EXPECT_EQ(box->text(), kFailed);
+            box->button(row.pressed)->click();
+        });
+        WidgetDialogs seam;
+        UserDialogs::Message m;
+        m.text = kFailed;
+        m.caption = "Ошибка";
+        m.buttons = UserDialogs::Buttons::CancelRetryContinue;
+        EXPECT_EQ(seam.show(m), row.answer);
+        labels.sort();
+        EXPECT_EQ(labels, (QStringList{"Отмена", "Повторить", "Продолжить"}));
+    }
+}
 
 TEST_F(WriteCommand, DialogAsDesignedAndVersion02SelectedFirst) {
     auto form = makeForm();
