@@ -34,7 +34,7 @@ void TForm4::FormCreate() {
 }
 
 bool TForm4::writerRunning() const {
-    return writer_ && !writer_->isFinished();
+    return writing_;
 }
 
 void TForm4::setButtonsEnabled(bool enabled) {
@@ -54,6 +54,7 @@ UserDialogs::Answer TForm4::message(const QString& text, const QString& caption,
 void TForm4::Button1Click() {
     if (writerRunning())
         return; // one writer at a time
+    writing_ = true;
     setButtonsEnabled(false);
     if (stopReadOut_)
         stopReadOut_();
@@ -92,6 +93,7 @@ void TForm4::finishHandler(const Outcome& outcome) {
     } done{this};
 
     writer_->wait(); // the finish function was its last act
+    writing_ = false;
     setButtonsEnabled(true);
     const bool closeRequested = std::exchange(closeRequested_, false);
     if (!outcome.errorText.isEmpty())

@@ -27,6 +27,7 @@ public:
     std::unique_ptr<Ui::TForm4> ui;
     // The latest writer, null before the first.
     const TabletDataWriterHelper* writer() const { return writer_.get(); }
+    // From "Записать" until the writer's outcome has been handled.
     bool writerRunning() const;
 
 public slots:
@@ -55,5 +56,6 @@ private:
     QString libraryPath_;
     std::function<void()> stopReadOut_;
     std::unique_ptr<TabletDataWriterHelper> writer_;
+    bool writing_ = false;
     bool closeRequested_ = false;
 };
