@@ -44,6 +44,22 @@ TabletDataWriterHelper::TabletDataWriterHelper(bool createSuspended, FinishFunct
 
 TabletDataWriterHelper::~TabletDataWriterHelper() {
     wait();
+    const std::lock_guard lock(handOver_);
+}
+
+bool TabletDataWriterHelper::Succeeded() const {
+    const std::lock_guard lock(handOver_);
+    return succeeded_;
+}
+
+QString TabletDataWriterHelper::errorText() const {
+    const std::lock_guard lock(handOver_);
+    return errorText_;
+}
+
+void TabletDataWriterHelper::run() {
+    Execute();
+    const std::lock_guard lock(handOver_);
 }
 
 void TabletDataWriterHelper::Execute() {
