@@ -21,6 +21,7 @@ TForm4::TForm4(UserDialogs& dialogs, QString libraryPath, std::function<void()> 
     setFixedSize(402, 128);
     connect(ui->Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+    connect(this, &TForm4::writerFinished, this, &TForm4::finishHandler, Qt::QueuedConnection);
     FormCreate();
 }
 
@@ -60,13 +61,10 @@ void TForm4::Button1Click() {
         stopReadOut_();
     const auto version = static_cast<uint16_t>(ui->ComboBox1->currentIndex() + 1);
     // The finish function runs on the writer's thread as its last act: it takes
-    // the outcome there and hands it to this dialog's thread as a value.
+    // the outcome there and hands it to this dialog's thread as values, through
+    // a queued signal.
     auto self = std::make_shared<TabletDataWriterHelper*>(nullptr);
-    auto finish = [this, self] {
-        const Outcome outcome{(*self)->Succeeded(), (*self)->errorText()};
-        QMetaObject::invokeMethod(
-            this, [this, outcome] { finishHandler(outcome); }, Qt::QueuedConnection);
-    };
+    auto finish = [this, self] { emit writerFinished((*self)->Succeeded(), (*self)->errorText()); };
     writer_.reset(); // the previous writer has ended: its outcome is in
     writer_ = std::make_unique<TabletDataWriterHelper>(true, finish, version, libraryPath_);
     *self = writer_.get();
@@ -86,7 +84,7 @@ void TForm4::done(int result) {
     QDialog::done(result);
 }
 
-void TForm4::finishHandler(const Outcome& outcome) {
+void TForm4::finishHandler(bool succeeded, const QString& errorText) {
     struct Done {
         TForm4* form;
         ~Done() { emit form->writeHandled(); }
@@ -96,9 +94,9 @@ void TForm4::finishHandler(const Outcome& outcome) {
     writing_ = false;
     setButtonsEnabled(true);
     const bool closeRequested = std::exchange(closeRequested_, false);
-    if (!outcome.errorText.isEmpty())
-        message(outcome.errorText, QString());
-    if (outcome.succeeded) {
+    if (!errorText.isEmpty())
+        message(errorText, QString());
+    if (succeeded) {
         message(kSucceeded, kSucceededCaption);
         accept();
         return;

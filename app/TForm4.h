@@ -39,15 +39,13 @@ signals:
     // The finish handler of a writer has run (for whoever waits on it).
     void writeHandled();
 
-private:
-    struct Outcome {
-        bool succeeded = false;
-        QString errorText;
-    };
+    // Emitted on the writer's thread by its finish function.
+    void writerFinished(bool succeeded, QString errorText);
 
+private:
     void FormCreate();
-    // On this dialog's thread, with what the writer left as its outcome.
-    void finishHandler(const Outcome& outcome);
+    // On this dialog's thread, with the outcome the writer left.
+    void finishHandler(bool succeeded, const QString& errorText);
     void setButtonsEnabled(bool enabled);
     UserDialogs::Answer message(const QString& text, const QString& caption,
                                 UserDialogs::Buttons buttons = UserDialogs::Buttons::Ok);
