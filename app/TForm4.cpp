@@ -3,6 +3,8 @@
 #include "TabletDataWriterHelper.h"
 #include "ui_TForm4.h"
 
+#include <utility>
+
 namespace {
 
 const QString kSucceeded =
