@@ -35,6 +35,8 @@ public:
 
     const std::filesystem::path& dir() const { return dir_; }
     bool exists() const;
+    // The driver can work here: the tablets folder exists and may be read.
+    bool usable() const;
     // Creates a missing folder with one demo tablet on the adapter.
     bool ensureCreated(std::string& error);
     bool create(std::string& error);

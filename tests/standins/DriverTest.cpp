@@ -2,6 +2,7 @@
 // onewire-sim tool working on the same adapter folder.
 #include "Controller.h"
 #include "OneWireCrc.h"
+#include "PortName.h"
 #include "ReadCommandRecord.h"
 #include "Tmex.h"
 #include "support/SimFolder.h"
@@ -128,20 +129,26 @@ protected:
 };
 
 TEST_F(Driver, OpensLikeTheProgramDoes) {
+    setenv("ONEWIRE_PORT", "sim", 1);
     int16_t port = -1, type = -1;
     EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
     EXPECT_EQ(port, 0);
-    EXPECT_EQ(type, 6);
+    EXPECT_EQ(type, onewire::kSimPortType);
     std::vector<char> text(2000, 0);
     EXPECT_EQ(lib.Get_Version(text.data()), 1);
     EXPECT_GT(std::strlen(text.data()), 0u);
     EXPECT_EQ(lib.TMGetTypeVersion(type, text.data()), 1);
+    EXPECT_NE(std::string(text.data()).find("Simulated"), std::string::npos);
+    EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
     EXPECT_NE(std::string(text.data()).find("USB"), std::string::npos);
-    EXPECT_LT(lib.TMGetTypeVersion(1, text.data()), 0);
-    EXPECT_LT(lib.TMExtendedStartSession(0, 5, nullptr), 0);
+    EXPECT_EQ(lib.TMGetTypeVersion(5, text.data()), 1);
+    EXPECT_NE(std::string(text.data()).find("DS2480B"), std::string::npos);
+    for (int16_t none : {0, 1, 2, 3, 4, 7, 14})
+        EXPECT_LT(lib.TMGetTypeVersion(none, text.data()), 0) << none;
+    EXPECT_LT(lib.TMExtendedStartSession(0, 1, nullptr), 0);
     // every start gets a fresh valid handle however many are open
-    const int32_t a = lib.TMExtendedStartSession(0, 6, nullptr);
-    const int32_t b = lib.TMExtendedStartSession(0, 6, nullptr);
+    const int32_t a = lib.TMExtendedStartSession(0, type, nullptr);
+    const int32_t b = lib.TMExtendedStartSession(0, type, nullptr);
     EXPECT_GT(a, 0);
     EXPECT_GT(b, 0);
     EXPECT_NE(a, b);
@@ -195,10 +202,12 @@ TEST_F(Driver, NoTabletMeansNoPresenceAndAnIdleBus) {
     EXPECT_EQ(lib.TMAccess(session, state.data()), 0);
 }
 
-TEST_F(Driver, SearchFollowsTheAdapterOrderAndStartsOver) {
-    ASSERT_EQ(sim("new a --family 6"), 0);
-    ASSERT_EQ(sim("new b --family 1"), 0);
-    ASSERT_EQ(sim("new c --family 7 --model ds1994"), 0);
+// The search finds devices by their ROM bits, lowest first, whatever order
+// they were laid on the adapter in.
+TEST_F(Driver, SearchFollowsTheRomBitsAndStartsOver) {
+    ASSERT_EQ(sim("new a --family 6"), 0);                // 0110: bit 0 is 0, bit 1 is 1
+    ASSERT_EQ(sim("new b --family 1"), 0);                // 0001: bit 0 is 1, bit 1 is 0
+    ASSERT_EQ(sim("new c --family 7 --model ds1994"), 0); // 0111
     ASSERT_EQ(sim("put c a b"), 0);
     const int32_t session = openSession();
     std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
@@ -213,7 +222,7 @@ TEST_F(Driver, SearchFollowsTheAdapterOrderAndStartsOver) {
             families.push_back(0);
         }
     }
-    EXPECT_EQ(families, (std::vector<int>{7, 6, 1, 0, 7, 6, 1, 0}));
+    EXPECT_EQ(families, (std::vector<int>{6, 1, 7, 0, 6, 1, 7, 0}));
     // a tablet taken away between searches is gone from the next one
     ASSERT_EQ(sim("put a"), 0);
     EXPECT_EQ(lib.TMNext(session, state.data()), 1);
@@ -303,19 +312,21 @@ TEST_F(Driver, Crc) {
 }
 
 TEST_F(Driver, PortFaults) {
+    constexpr int16_t sim = onewire::kSimPortType;
     std::vector<char> text(2000, 0);
-    ASSERT_EQ(sim("fault no-port-driver"), 0);
-    EXPECT_LT(lib.TMGetTypeVersion(6, text.data()), 0);
-    EXPECT_LT(lib.TMExtendedStartSession(0, 6, nullptr), 0);
+    ASSERT_EQ(this->sim("fault no-port-driver"), 0);
+    EXPECT_LT(lib.TMGetTypeVersion(sim, text.data()), 0);
+    EXPECT_LT(lib.TMExtendedStartSession(0, sim, nullptr), 0);
     for (int setup : {0, 2, 3, 4, -17}) {
-        ASSERT_EQ(sim("fault setup=" + std::to_string(setup)), 0);
-        EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
-        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        ASSERT_EQ(this->sim("fault setup=" + std::to_string(setup)), 0);
+        EXPECT_EQ(lib.TMGetTypeVersion(sim, text.data()), 1);
+        const int32_t session = lib.TMExtendedStartSession(0, sim, nullptr);
         EXPECT_EQ(lib.TMSetup(session), setup);
     }
-    ASSERT_EQ(sim("fault none"), 0);
-    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(0, 6, nullptr)), 1);
-    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(3, 6, nullptr)), 3) << "no adapter on port 3";
+    ASSERT_EQ(this->sim("fault none"), 0);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(0, sim, nullptr)), 1);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(3, sim, nullptr)), 3)
+        << "no adapter on port 3";
 }
 
 TEST_F(Driver, TabletLeavingInTheMiddleOfARead) {
@@ -384,7 +395,7 @@ TEST_F(Driver, SearchTakesBusTimeUnlessTimingIsOff) {
 // bus (ThreadSanitizer watches this one), and each search finds the tablet.
 TEST_F(Driver, SessionsOnTwoThreads) {
     auto searcher = [&](int& found) {
-        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        const int32_t session = lib.TMExtendedStartSession(0, onewire::kSimPortType, nullptr);
         lib.TMSetup(session);
         std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
         for (int round = 0; round < 50; ++round) {
