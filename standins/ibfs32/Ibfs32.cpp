@@ -159,7 +159,7 @@ template <typename Work> int16_t onBus(int32_t handle, Work work) {
     return static_cast<int16_t>(work(*m));
 }
 
-bool isSimSession(int32_t handle) {
+[[maybe_unused]] bool isSimSession(int32_t handle) {
     Driver& d = Driver::instance();
     std::lock_guard lock(d.mutex);
     const Session* s = d.find(handle);
