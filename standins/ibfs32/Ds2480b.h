@@ -53,7 +53,7 @@ constexpr ConfigStep kSetup[] = {
     {configWrite(kWrite1LowTime, 2), configWrite(kWrite1LowTime, 2) & 0xFE, 0xFF},
     {configWrite(kSampleOffset, 5), configWrite(kSampleOffset, 5) & 0xFE, 0xFF},
     {configRead(kBaudRate), 0x00, 0xFF},
-    {kBit | kBitOne, kBit | kBitOne, 0xFC},
+    {kBit | kBitOne, (kBit | kBitOne) & 0xFC, 0xFC},
 };
 
 // The search accelerator's 16 bytes: two bits per ROM bit n, at 2n and 2n+1;

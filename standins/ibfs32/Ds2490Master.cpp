@@ -24,7 +24,9 @@ int Ds2490Master::command(uint8_t type, uint16_t value, uint16_t index) {
 int Ds2490Master::waitIdle(Status& last) {
     const auto deadline = std::chrono::steady_clock::now() + kCommandLimit;
     std::vector<uint8_t> results;
-    do {
+    // the status endpoint is polled every millisecond: the count bounds a
+    // bridge that answers at once but is never idle
+    for (int polls = 0; polls < kCommandLimit.count(); ++polls) {
         uint8_t packet[kMaxStatus];
         const int n = usb_->status(packet, static_cast<int>(sizeof packet));
         if (n < 0)
@@ -37,7 +39,9 @@ int Ds2490Master::waitIdle(Status& last) {
             last.results = std::move(results);
             return 0;
         }
-    } while (std::chrono::steady_clock::now() < deadline);
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
     return fail(kTimeout);
 }
 

@@ -31,7 +31,7 @@ struct TypeInfo {
 constexpr TypeInfo kTypes[] = {
     {kSerialPortType, "DS2480B serial adapter (DS9097U), Version 4.00"},
     {kUsbPortType, "DS9490 USB adapter (DS2490, libusb-1.0), Version 4.00"},
-    {kSimPortType, "Simulated 1-Wire adapter, Version 4.00"},
+    {kSimPortType, "Simulated USB 1-Wire adapter, Version 4.00"},
 };
 
 const TypeInfo* typeInfo(int16_t type) {

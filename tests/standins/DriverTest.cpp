@@ -138,7 +138,7 @@ TEST_F(Driver, OpensLikeTheProgramDoes) {
     EXPECT_EQ(lib.Get_Version(text.data()), 1);
     EXPECT_GT(std::strlen(text.data()), 0u);
     EXPECT_EQ(lib.TMGetTypeVersion(type, text.data()), 1);
-    EXPECT_NE(std::string(text.data()).find("Simulated"), std::string::npos);
+    EXPECT_NE(std::string(text.data()).find("Simulated USB"), std::string::npos);
     EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
     EXPECT_NE(std::string(text.data()).find("USB"), std::string::npos);
     EXPECT_EQ(lib.TMGetTypeVersion(5, text.data()), 1);
