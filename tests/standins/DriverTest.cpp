@@ -4,13 +4,16 @@
 #include "OneWireCrc.h"
 #include "PortName.h"
 #include "ReadCommandRecord.h"
+#include "SimMaster.h"
 #include "Tmex.h"
+#include "support/EmulatedSerialAdapter.h"
 #include "support/SimFolder.h"
 
 #include <cstring>
 
 #include <chrono>
 #include <dlfcn.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -413,6 +416,124 @@ TEST_F(Driver, SessionsOnTwoThreads) {
     tb.join();
     EXPECT_EQ(a, 50);
     EXPECT_EQ(b, 50);
+}
+
+} // namespace
+
+namespace {
+
+// How many descriptors of this process are open on `device`.
+int openOn(const std::string& device) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code ec2;
+        if (std::filesystem::read_symlink(entry.path(), ec2) == device)
+            ++n;
+    }
+    return n;
+}
+
+TEST_F(Driver, ASerialAdapterReadsWhatTheSimulatedOneReads) {
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter adapter(wire);
+    ASSERT_TRUE(adapter.ok());
+    const auto onSim = readTablet(openSession());
+    setenv("ONEWIRE_PORT", ("serial:" + adapter.device()).c_str(), 1);
+    int16_t port = -1, type = -1;
+    ASSERT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
+    EXPECT_EQ(port, 0);
+    EXPECT_EQ(type, 5);
+    const int32_t session = openSession();
+    const auto onSerial = readTablet(session);
+    EXPECT_EQ(withoutClock(onSerial), withoutClock(onSim));
+    EXPECT_GT(adapter.withEmulator([](Ds2480bEmulator& e) { return e.searches; }), 0)
+        << "the search went through the accelerator";
+    EXPECT_EQ(lib.TMEndSession(session), 1);
+}
+
+TEST_F(Driver, TheLastSessionToEndReleasesTheAdapter) {
+    std::string error;
+    ASSERT_TRUE(onewiresim::SimAdapter(dir_).ensureCreated(error)) << error;
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter adapter(wire);
+    setenv("ONEWIRE_PORT", ("serial:" + adapter.device()).c_str(), 1);
+    const int before = openOn(adapter.device());
+    const int32_t a = openSession();
+    const int32_t b = openSession();
+    EXPECT_EQ(openOn(adapter.device()), before + 1) << "two sessions share one adapter";
+    EXPECT_EQ(lib.TMEndSession(a), 1);
+    EXPECT_EQ(lib.TMTouchReset(b), 1);
+    EXPECT_EQ(openOn(adapter.device()), before + 1);
+    EXPECT_EQ(lib.TMEndSession(b), 1);
+    EXPECT_EQ(openOn(adapter.device()), before) << "the device is free for another program";
+    EXPECT_EQ(lib.TMTouchReset(b), -200);
+}
+
+TEST_F(Driver, SetupFailsWhenTheAdapterDoesNotAnswer) {
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter silent(wire, true);
+    const std::string file = (dir_ / "plain-file").string();
+    std::ofstream(file) << "x";
+    struct Row {
+        std::string port;
+        std::string simDir;
+        int16_t type;
+    } rows[] = {
+        {"serial:" + silent.device(), dir_.string(), 5},
+        {"serial:/dev/null", dir_.string(), 5},
+        {"serial:" + (dir_ / "ttyGONE").string(), dir_.string(), 5},
+        {"usb:9", dir_.string(), 6},
+        {"sim", file, onewire::kSimPortType},
+        {"sim", file + "/below", onewire::kSimPortType},
+    };
+    for (const Row& row : rows) {
+        setenv("ONEWIRE_PORT", row.port.c_str(), 1);
+        setenv("ONEWIRE_SIM_DIR", row.simDir.c_str(), 1);
+        int16_t port = -1, type = -1;
+        ASSERT_EQ(lib.TMReadDefaultPort(&port, &type), 1) << row.port;
+        EXPECT_EQ(type, row.type) << row.port;
+        const int32_t session = lib.TMExtendedStartSession(port, type, nullptr);
+        ASSERT_GT(session, 0);
+        EXPECT_EQ(lib.TMSetup(session), 0) << row.port << " " << row.simDir;
+        EXPECT_LT(lib.TMTouchReset(session), 0) << row.port;
+        EXPECT_EQ(lib.TMEndSession(session), 1);
+    }
+}
+
+// ONEWIRE_PORT wins; else the configuration file; else auto. A setting that
+// names no port gives no default rather than some other port.
+TEST_F(Driver, TheDefaultPortComesFromEnvironmentThenConfiguration) {
+    const auto config = dir_ / "config" / "velmora" / "onewire-port";
+    std::filesystem::create_directories(config.parent_path());
+    struct Row {
+        const char* env;
+        const char* file;
+        int16_t result;
+        int16_t type;
+        int16_t port;
+    } rows[] = {
+        {"sim", "serial:/dev/ttyUSB7\n", 1, onewire::kSimPortType, 0},
+        {nullptr, "serial:/dev/ttyUSB7\n", 1, 5, 0},
+        {nullptr, "usb:2", 1, 6, 2},
+        {nullptr, "sim\n", 1, onewire::kSimPortType, 0},
+        {"usb", "\x01\x02garbage\xff", 1, 6, 0},
+        {nullptr, "\x01\x02garbage\xff", -2, 0, 0},
+        {nullptr, "usb:99", -2, 0, 0},
+        {nullptr, "", -2, 0, 0},
+        {"nonsense", "sim", -2, 0, 0},
+    };
+    for (const Row& row : rows) {
+        if (row.env)
+            setenv("ONEWIRE_PORT", row.env, 1);
+        else
+            unsetenv("ONEWIRE_PORT");
+        std::ofstream(config, std::ios::binary) << row.file;
+        int16_t port = -1, type = -1;
+        EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), row.result) << row.file;
+        EXPECT_EQ(type, row.type) << row.file;
+        EXPECT_EQ(port, row.port) << row.file;
+    }
 }
 
 } // namespace
