@@ -51,6 +51,7 @@ onewiresim::Fault simFault() {
 // One adapter, shared by the sessions on its port and released with the last.
 struct Adapter {
     std::unique_ptr<OneWireMaster> master;
+    PortName port;   // what it was opened as
     std::string dir; // the simulated adapter's folder when it was opened
     int sessions = 0;
 };
@@ -116,19 +117,28 @@ public:
     }
 
     // The session's master, opened again when it failed or the simulated
-    // adapter moved; nullptr when the adapter cannot be had.
-    OneWireMaster* master(const Session& s, std::string& error) {
+    // adapter moved, or (`recheck`) the port now names another device;
+    // nullptr when the adapter cannot be had.
+    OneWireMaster* master(const Session& s, std::string& error, bool recheck = false) {
         Adapter& a = adapters_[Key{s.type, s.port}];
-        const bool moved = s.type == kSimPortType && a.dir != SimAdapter::defaultDir().string();
+        bool moved = s.type == kSimPortType && a.dir != SimAdapter::defaultDir().string();
+        PortName port;
+        const bool named = !recheck || portFor(s.type, s.port, port);
+        if (recheck)
+            moved = moved || !named || !(port == a.port);
         if (a.master && !a.master->broken() && !moved)
             return a.master.get();
         a.master.reset();
-        PortName port;
-        if (!portFor(s.type, s.port, port)) {
+        if (!recheck && !portFor(s.type, s.port, port)) {
+            error = "no such port";
+            return nullptr;
+        }
+        if (!named) {
             error = "no such port";
             return nullptr;
         }
         a.master = MasterFactory::open(port, error);
+        a.port = port;
         a.dir = SimAdapter::defaultDir().string();
         return a.master.get();
     }
@@ -231,7 +241,7 @@ TMEX_EXPORT int16_t TMEX_CALL TMSetup(int32_t session) {
             return static_cast<int16_t>(fault.value);
     }
     std::string error;
-    const bool answers = d.master(*s, error) != nullptr;
+    const bool answers = d.master(*s, error, true) != nullptr;
     const bool sim = s->type == kSimPortType;
     lock.unlock();
     if (sim)
