@@ -45,11 +45,18 @@ int Ds2490Master::waitIdle(Status& last) {
     return fail(kTimeout);
 }
 
-int Ds2490Master::readBack(uint8_t& byte) {
-    const int n = usb_->bulkIn(&byte, 1);
-    if (n < 0)
-        return fail(n);
-    return n == 1 ? 0 : fail(kTimeout);
+// The bytes the last commands read from the bus, as they come out of EP3.
+int Ds2490Master::readBack(uint8_t* bytes, int count) {
+    int done = 0;
+    while (done < count) {
+        const int n = usb_->bulkIn(bytes + done, count - done);
+        if (n < 0)
+            return fail(n);
+        if (n == 0)
+            return fail(kTimeout);
+        done += n;
+    }
+    return 0;
 }
 
 bool Ds2490Master::init(std::string& error) {
@@ -79,16 +86,30 @@ int Ds2490Master::touchBit(bool bit) {
         r < 0)
         return r;
     uint8_t back = 0;
-    if (const int r = readBack(back); r < 0)
+    if (const int r = readBack(&back, 1); r < 0)
         return r;
     return back & 1;
+}
+
+int Ds2490Master::triplet(bool preferred, Triplet& out) {
+    for (int i = 0; i < 2; ++i)
+        if (const int r = command(kCommCommand, kBitIo | kIm | kD, 0); r < 0)
+            return r;
+    uint8_t back[2] = {};
+    if (const int r = readBack(back, 2); r < 0)
+        return r;
+    out.id = back[0] & 1;
+    out.complement = back[1] & 1;
+    out.taken = out.id != out.complement ? out.id : preferred;
+    return command(kCommCommand, static_cast<uint16_t>(kBitIo | kIm | kIcp | (out.taken ? kD : 0)),
+                   0);
 }
 
 int Ds2490Master::touchByte(uint8_t byte) {
     if (const int r = command(kCommCommand, kByteIo | kIm, byte); r < 0)
         return r;
     uint8_t back = 0;
-    if (const int r = readBack(back); r < 0)
+    if (const int r = readBack(&back, 1); r < 0)
         return r;
     return back;
 }

@@ -26,6 +26,9 @@ public:
     int reset() override;
     int touchByte(uint8_t byte) override;
     int touchBit(bool bit) override;
+    // Bit and complement read in one go, the direction written without a
+    // read-back: four transfers a ROM bit instead of six.
+    int triplet(bool preferred, Triplet& out) override;
     std::string describe() const override { return "DS2490 " + name_; }
 
     bool broken() const override { return broken_; }
@@ -36,7 +39,7 @@ public:
 private:
     int command(uint8_t type, uint16_t value, uint16_t index);
     int waitIdle(ds2490::Status& last);
-    int readBack(uint8_t& byte);
+    int readBack(uint8_t* bytes, int count);
     int fail(int code);
 
     std::unique_ptr<UsbTransport> usb_;
