@@ -22,7 +22,7 @@ struct Fault {
 };
 
 // The simulated adapter is a folder: tablets/NAME.tablet holds each tablet,
-// `adapter` names the tablets lying on the adapter in search order, `fault`
+// `adapter` names the tablets lying on the adapter (a search finds them by ROM), `fault`
 // the next fault. Every file is replaced atomically, so another process may
 // place and remove tablets while the driver searches.
 class SimAdapter {
