@@ -36,7 +36,8 @@ bool Ds2480bMaster::setup(bool calibrate, std::string& error) {
             return false;
         }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // what a powered-up DS2480B answered, or a late answer to a first try, is dropped
+    std::this_thread::sleep_for(std::chrono::milliseconds(calibrate ? 10 : 50));
     line_.flushInput();
     std::vector<uint8_t> commands, answers(std::size(kSetup));
     for (const ConfigStep& step : kSetup)

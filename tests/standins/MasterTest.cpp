@@ -96,19 +96,22 @@ protected:
         std::filesystem::remove_all(dir_, ec);
     }
 
-    // Lays tablets with these ROM codes on the adapter.
+    // Lays tablets with these ROM codes on the adapter, under fresh names (the
+    // bus knows a tablet file by its name, time and size).
     void lay(const std::vector<Rom>& roms, Model model = Model::RomOnly) {
         const SimAdapter adapter(dir_);
         std::vector<std::string> names;
         std::string error;
+        ++laid_;
         for (const Rom& rom : roms) {
-            names.push_back("t" + std::to_string(names.size()));
+            names.push_back("l" + std::to_string(laid_) + "t" + std::to_string(names.size()));
             MemoryButton button(model, rom);
             for (size_t i = 0; i < button.memory().size(); ++i)
                 button.memory()[i] = static_cast<uint8_t>(i * 7 + 3);
             ASSERT_TRUE(adapter.saveTablet(names.back(), button, error)) << error;
         }
         ASSERT_TRUE(adapter.setOnAdapter(names, error)) << error;
+        first_ = names.empty() ? "" : names[0];
     }
 
     std::vector<Rom> searchAll() {
@@ -128,7 +131,17 @@ protected:
 
     int byte(uint8_t b) { return master_->touchByte(b); }
 
+    // Works on the wire while no adapter thread is using it.
+    template <typename F> void onWire(F f) {
+        if (serial_)
+            serial_->withEmulator([&](Ds2480bEmulator&) { f(*wire_); });
+        else
+            f(*wire_);
+    }
+
     std::filesystem::path dir_;
+    int laid_ = 0;
+    std::string first_; // the first tablet laid last
     std::unique_ptr<LiftingWire> wire_;
     std::unique_ptr<EmulatedSerialAdapter> serial_;
     Ds2490Bridge* bridge_ = nullptr;
@@ -220,8 +233,7 @@ TEST_P(Master, ADeviceLiftedMidSearchIsNeverReportedWrong) {
         lay(network);
         std::vector<uint8_t> state(RomSearch::kStateSize, 0);
         // after the reset and the search command: `after` slots into the pass
-        wire_->slots = 0;
-        wire_->liftAfter("t0", after + 1);
+        onWire([&](LiftingWire& w) { w.liftAfter(first_, after + 1); });
         int r = 0;
         for (int i = 0; i < 5 && (r = RomSearch::next(*master_, state.data())) == 1; ++i) {
             Rom rom;
@@ -242,7 +254,7 @@ TEST_P(Master, ADeviceLiftedMidReadReadsAsAnIdleBus) {
     ASSERT_EQ(master_->reset(), 1);
     for (uint8_t b : {0xCC, 0xF0, 0x00, 0x00})
         byte(b);
-    wire_->liftAfter("t0", 10);
+    onWire([&](LiftingWire& w) { w.liftAfter(first_, 10); });
     std::vector<int> read;
     for (int i = 0; i < 20; ++i)
         read.push_back(byte(0xFF));

@@ -15,7 +15,6 @@ public:
         lifting_ = name;
         left_ = slots;
     }
-    int slots = 0;
 
     int reset() override { return sim_.reset(); }
     int touchByte(uint8_t byte) override {
@@ -30,7 +29,6 @@ public:
 
 private:
     void tick() {
-        ++slots;
         if (!lifting_.empty() && left_-- == 0) {
             sim_.bus().lift(lifting_);
             lifting_.clear();
