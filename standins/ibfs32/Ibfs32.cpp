@@ -42,7 +42,7 @@ const TypeInfo* typeInfo(int16_t type) {
 }
 
 // The simulated search takes the time a USB adapter's would, found or not.
-constexpr auto kSimSearchTime = std::chrono::microseconds(13000);
+[[maybe_unused]] constexpr auto kSimSearchTime = std::chrono::microseconds(13000);
 
 onewiresim::Fault simFault() {
     return SimAdapter(SimAdapter::defaultDir()).fault();
