@@ -23,3 +23,7 @@ cmake --build build/fuzz -j "$jobs" --target fuzz_decoders
 build/fuzz/bin/fuzz_decoders -runs=200000 -seed=1 "$(mktemp -d)" fuzz/corpus >/dev/null 2>build/fuzz/fuzz.log \
     || { cat build/fuzz/fuzz.log; exit 1; }
 echo "fuzz_decoders: 200000 runs clean"
+cmake --build build/fuzz -j "$jobs" --target fuzz_onewire_masters
+build/fuzz/bin/fuzz_onewire_masters -runs=200000 -seed=1 -timeout=10 "$(mktemp -d)" >/dev/null \
+    2>build/fuzz/fuzz-masters.log || { cat build/fuzz/fuzz-masters.log; exit 1; }
+echo "fuzz_onewire_masters: 200000 runs clean"

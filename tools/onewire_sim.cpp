@@ -23,7 +23,7 @@ const char* kUsage =
     "usage: onewire-sim [--dir DIR] COMMAND ...\n"
     "  new NAME [--family HEX] [--serial HEX12] [--clock SECONDS] [--erased]\n"
     "           [--model ds1994|ds1993|ds1992|rom]\n"
-    "  put NAME...          these tablets lie on the adapter, in this search order\n"
+    "  put NAME...          these tablets lie on the adapter (found in ROM order)\n"
     "  remove               the adapter is empty\n"
     "  list\n"
     "  controller NAME --variant main|garage|military [--device N] [--seed N] [--events N]\n"

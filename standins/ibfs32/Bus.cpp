@@ -7,11 +7,6 @@ namespace fs = std::filesystem;
 
 namespace onewiresim {
 
-namespace {
-constexpr size_t kStateActive = 4; // 1 while a search is under way
-constexpr size_t kStateIndex = 5;  // 16-bit index of the last device found
-} // namespace
-
 Bus::Bus(SimAdapter adapter) : adapter_(std::move(adapter)) {}
 
 void Bus::refresh() {
@@ -49,6 +44,7 @@ int Bus::reset() {
     if (fault.text() != fault_.text())
         passed_ = sent_ = 0;
     fault_ = fault;
+    bitCount_ = 0;
     phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
     return present_.empty() ? 0 : 1;
 }
@@ -77,6 +73,7 @@ void Bus::removeFromAdapter(const std::string& name) {
     adapter_.setOnAdapter(names, error);
     auto gone = [&](Device* d) { return d->name == name; };
     present_.erase(std::remove_if(present_.begin(), present_.end(), gone), present_.end());
+    searching_.erase(std::remove_if(searching_.begin(), searching_.end(), gone), searching_.end());
     selected_.erase(std::remove_if(selected_.begin(), selected_.end(), gone), selected_.end());
 }
 
@@ -104,6 +101,7 @@ uint8_t Bus::flipBits(uint8_t value, int address) {
 }
 
 uint8_t Bus::touch(uint8_t master) {
+    bitCount_ = 0;
     switch (phase_) {
     case Phase::AfterReset:
         switch (master) {
@@ -117,6 +115,12 @@ uint8_t Bus::touch(uint8_t master) {
             break;
         case 0xCC: // Skip ROM
             selectAll();
+            break;
+        case 0xF0: // Search ROM
+            phase_ = Phase::Search;
+            searching_ = present_;
+            searchBit_ = 0;
+            searchSlot_ = 0;
             break;
         default: // a search needs bit slots; byte access cannot take part
             phase_ = Phase::Ignored;
@@ -172,46 +176,84 @@ uint8_t Bus::touch(uint8_t master) {
         }
         return value;
     }
+    case Phase::Search: {
+        uint8_t value = 0;
+        for (int i = 0; i < 8; ++i)
+            value |= static_cast<uint8_t>(searchSlot(master >> i & 1) << i);
+        return value;
+    }
     case Phase::Ignored:
         break;
     }
     return master;
 }
 
-int Bus::next(uint8_t* state) {
-    const bool active = state[kStateActive] == 1;
-    int last = -1;
-    if (active)
-        last = state[kStateIndex] | state[kStateIndex + 1] << 8;
-    if (!reset()) {
-        state[kStateActive] = 0;
-        return 0;
+// What the devices will drive during the next byte while the master reads.
+// A button's next byte does not depend on the master's byte while it sends, so
+// a copy of it is asked.
+uint8_t Bus::driven() const {
+    uint8_t value = 0xFF;
+    switch (phase_) {
+    case Phase::ReadRom:
+        for (const Device* d : present_)
+            value &= d->button->rom()[static_cast<size_t>(romIndex_)];
+        break;
+    case Phase::Function: {
+        const double now = hostNow();
+        for (const Device* d : selected_) {
+            MemoryButton copy = *d->button;
+            bool changed = false;
+            value &= copy.touch(0xFF, now, changed);
+        }
+        break;
     }
-    const int index = last + 1;
-    if (index >= static_cast<int>(present_.size())) {
-        state[kStateActive] = 0;
-        phase_ = Phase::Ignored;
-        return 0;
+    default:
+        break;
     }
-    Device* d = present_[static_cast<size_t>(index)];
-    std::memcpy(state + kStateRom, d->button->rom().data(), 8);
-    state[kStateActive] = 1;
-    state[kStateIndex] = static_cast<uint8_t>(index);
-    state[kStateIndex + 1] = static_cast<uint8_t>(index >> 8);
-    // the device found stays selected and takes a function command at once
-    selected_ = {d};
-    d->button->select();
-    phase_ = Phase::Function;
-    return 1;
+    return value;
 }
 
-int Bus::access(const uint8_t* state) {
-    if (!reset())
-        return 0;
-    touch(0x55);
-    for (size_t i = 0; i < 8; ++i)
-        touch(state[kStateRom + i]);
-    return 1;
+bool Bus::searchSlot(bool master) {
+    const auto bitOf = [this](const Device* d) {
+        const auto& rom = d->button->rom();
+        return (rom[static_cast<size_t>(searchBit_ / 8)] >> (searchBit_ % 8) & 1) != 0;
+    };
+    bool wire = master;
+    switch (searchSlot_) {
+    case 0: // every device sends its bit: the wire is low if one sends 0
+    case 1: // then its complement
+        for (const Device* d : searching_)
+            wire = wire && (bitOf(d) != (searchSlot_ == 1));
+        ++searchSlot_;
+        return wire;
+    default: // the direction: devices with the other bit drop out
+        searching_.erase(std::remove_if(searching_.begin(), searching_.end(),
+                                        [&](const Device* d) { return bitOf(d) != master; }),
+                         searching_.end());
+        searchSlot_ = 0;
+        if (++searchBit_ == 64) {
+            selected_ = searching_;
+            for (Device* d : selected_)
+                d->button->select();
+            phase_ = selected_.empty() ? Phase::Ignored : Phase::Function;
+        }
+        return master;
+    }
+}
+
+bool Bus::touchBit(bool master) {
+    if (phase_ == Phase::Search)
+        return searchSlot(master);
+    if (bitCount_ == 0) {
+        bitDriven_ = driven();
+        bitMaster_ = 0;
+    }
+    if (master)
+        bitMaster_ |= static_cast<uint8_t>(1u << bitCount_);
+    const bool wire = master && (bitDriven_ >> bitCount_ & 1);
+    if (++bitCount_ == 8)
+        touch(bitMaster_);
+    return wire;
 }
 
 } // namespace onewiresim

@@ -25,14 +25,11 @@ public:
     int reset();
     // One byte on the wire: the master's byte ANDed with what the devices drive.
     uint8_t touch(uint8_t master);
-    // Search ROM over the devices in adapter order; the search state lives in
-    // `state` (a zeroed buffer starts over). 1 and the ROM in the state, or 0
-    // when no device is left (the next call starts over).
-    int next(uint8_t* state);
-    // Reset and Match ROM with the ROM held in `state`; 1 when presence.
-    int access(const uint8_t* state);
-
-    static constexpr size_t kStateRom = 8; // ROM bytes in the state buffer
+    // One time slot, least significant bit of a byte first. During a Search ROM
+    // the devices answer bit, complement and follow the direction written.
+    bool touchBit(bool master);
+    // Takes a tablet off the adapter at once, in the middle of a transaction.
+    void lift(const std::string& name) { removeFromAdapter(name); }
 
 private:
     struct Device {
@@ -41,7 +38,7 @@ private:
         std::filesystem::file_time_type stamp;
         uintmax_t size = 0;
     };
-    enum class Phase { AfterReset, ReadRom, MatchRom, Function, Ignored };
+    enum class Phase { AfterReset, ReadRom, MatchRom, Function, Search, Ignored };
 
     void refresh();
     void selectAll();
@@ -50,6 +47,8 @@ private:
     // The flip-bits fault on a byte the tablet sent from memory `address`
     // (-1: read back from the scratchpad).
     uint8_t flipBits(uint8_t value, int address);
+    uint8_t driven() const;
+    bool searchSlot(bool master);
 
     SimAdapter adapter_;
     std::map<std::string, Device> cache_;
@@ -58,6 +57,16 @@ private:
     Phase phase_ = Phase::Ignored;
     int romIndex_ = 0;
     std::array<uint8_t, 8> matchRom_{};
+
+    // a byte made of single time slots
+    int bitCount_ = 0;
+    uint8_t bitMaster_ = 0;
+    uint8_t bitDriven_ = 0xFF;
+    // Search ROM: the devices still on the path, the bit and its slot (0 bit,
+    // 1 complement, 2 direction)
+    std::vector<Device*> searching_;
+    int searchBit_ = 0;
+    int searchSlot_ = 0;
 
     Fault fault_;
     int passed_ = 0; // data bytes since the fault was set (remove-after)

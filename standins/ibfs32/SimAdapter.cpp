@@ -193,6 +193,10 @@ bool SimAdapter::exists() const {
     return fs::is_directory(dir_ / "tablets", ec);
 }
 
+bool SimAdapter::usable() const {
+    return exists() && ::access((dir_ / "tablets").c_str(), R_OK | X_OK) == 0;
+}
+
 bool SimAdapter::create(std::string& error) {
     std::error_code ec;
     fs::create_directories(dir_ / "tablets", ec);

@@ -27,7 +27,7 @@ struct Fault {
 };
 
 // The simulated adapter is a folder: tablets/NAME.tablet holds each tablet,
-// `adapter` names the tablets lying on the adapter in search order, `fault`
+// `adapter` names the tablets lying on the adapter (a search finds them by ROM), `fault`
 // the next fault. Every file is replaced atomically, so another process may
 // place and remove tablets while the driver searches.
 class SimAdapter {
@@ -40,6 +40,8 @@ public:
 
     const std::filesystem::path& dir() const { return dir_; }
     bool exists() const;
+    // The driver can work here: the tablets folder exists and may be read.
+    bool usable() const;
     // Creates a missing folder with one demo tablet on the adapter.
     bool ensureCreated(std::string& error);
     bool create(std::string& error);

@@ -2,14 +2,18 @@
 // onewire-sim tool working on the same adapter folder.
 #include "Controller.h"
 #include "OneWireCrc.h"
+#include "PortName.h"
 #include "ReadCommandRecord.h"
+#include "SimMaster.h"
 #include "Tmex.h"
+#include "support/EmulatedSerialAdapter.h"
 #include "support/SimFolder.h"
 
 #include <cstring>
 
 #include <chrono>
 #include <dlfcn.h>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -128,20 +132,26 @@ protected:
 };
 
 TEST_F(Driver, OpensLikeTheProgramDoes) {
+    setenv("ONEWIRE_PORT", "sim", 1);
     int16_t port = -1, type = -1;
     EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
     EXPECT_EQ(port, 0);
-    EXPECT_EQ(type, 6);
+    EXPECT_EQ(type, onewire::kSimPortType);
     std::vector<char> text(2000, 0);
     EXPECT_EQ(lib.Get_Version(text.data()), 1);
     EXPECT_GT(std::strlen(text.data()), 0u);
     EXPECT_EQ(lib.TMGetTypeVersion(type, text.data()), 1);
+    EXPECT_NE(std::string(text.data()).find("Simulated USB"), std::string::npos);
+    EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
     EXPECT_NE(std::string(text.data()).find("USB"), std::string::npos);
-    EXPECT_LT(lib.TMGetTypeVersion(1, text.data()), 0);
-    EXPECT_LT(lib.TMExtendedStartSession(0, 5, nullptr), 0);
+    EXPECT_EQ(lib.TMGetTypeVersion(5, text.data()), 1);
+    EXPECT_NE(std::string(text.data()).find("DS2480B"), std::string::npos);
+    for (int16_t none : {0, 1, 2, 3, 4, 7, 14})
+        EXPECT_LT(lib.TMGetTypeVersion(none, text.data()), 0) << none;
+    EXPECT_LT(lib.TMExtendedStartSession(0, 1, nullptr), 0);
     // every start gets a fresh valid handle however many are open
-    const int32_t a = lib.TMExtendedStartSession(0, 6, nullptr);
-    const int32_t b = lib.TMExtendedStartSession(0, 6, nullptr);
+    const int32_t a = lib.TMExtendedStartSession(0, type, nullptr);
+    const int32_t b = lib.TMExtendedStartSession(0, type, nullptr);
     EXPECT_GT(a, 0);
     EXPECT_GT(b, 0);
     EXPECT_NE(a, b);
@@ -195,10 +205,12 @@ TEST_F(Driver, NoTabletMeansNoPresenceAndAnIdleBus) {
     EXPECT_EQ(lib.TMAccess(session, state.data()), 0);
 }
 
-TEST_F(Driver, SearchFollowsTheAdapterOrderAndStartsOver) {
-    ASSERT_EQ(sim("new a --family 6"), 0);
-    ASSERT_EQ(sim("new b --family 1"), 0);
-    ASSERT_EQ(sim("new c --family 7 --model ds1994"), 0);
+// The search finds devices by their ROM bits, lowest first, whatever order
+// they were laid on the adapter in.
+TEST_F(Driver, SearchFollowsTheRomBitsAndStartsOver) {
+    ASSERT_EQ(sim("new a --family 6"), 0);                // 0110: bit 0 is 0, bit 1 is 1
+    ASSERT_EQ(sim("new b --family 1"), 0);                // 0001: bit 0 is 1, bit 1 is 0
+    ASSERT_EQ(sim("new c --family 7 --model ds1994"), 0); // 0111
     ASSERT_EQ(sim("put c a b"), 0);
     const int32_t session = openSession();
     std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
@@ -213,7 +225,7 @@ TEST_F(Driver, SearchFollowsTheAdapterOrderAndStartsOver) {
             families.push_back(0);
         }
     }
-    EXPECT_EQ(families, (std::vector<int>{7, 6, 1, 0, 7, 6, 1, 0}));
+    EXPECT_EQ(families, (std::vector<int>{6, 1, 7, 0, 6, 1, 7, 0}));
     // a tablet taken away between searches is gone from the next one
     ASSERT_EQ(sim("put a"), 0);
     EXPECT_EQ(lib.TMNext(session, state.data()), 1);
@@ -303,19 +315,21 @@ TEST_F(Driver, Crc) {
 }
 
 TEST_F(Driver, PortFaults) {
+    constexpr int16_t sim = onewire::kSimPortType;
     std::vector<char> text(2000, 0);
-    ASSERT_EQ(sim("fault no-port-driver"), 0);
-    EXPECT_LT(lib.TMGetTypeVersion(6, text.data()), 0);
-    EXPECT_LT(lib.TMExtendedStartSession(0, 6, nullptr), 0);
+    ASSERT_EQ(this->sim("fault no-port-driver"), 0);
+    EXPECT_LT(lib.TMGetTypeVersion(sim, text.data()), 0);
+    EXPECT_LT(lib.TMExtendedStartSession(0, sim, nullptr), 0);
     for (int setup : {0, 2, 3, 4, -17}) {
-        ASSERT_EQ(sim("fault setup=" + std::to_string(setup)), 0);
-        EXPECT_EQ(lib.TMGetTypeVersion(6, text.data()), 1);
-        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        ASSERT_EQ(this->sim("fault setup=" + std::to_string(setup)), 0);
+        EXPECT_EQ(lib.TMGetTypeVersion(sim, text.data()), 1);
+        const int32_t session = lib.TMExtendedStartSession(0, sim, nullptr);
         EXPECT_EQ(lib.TMSetup(session), setup);
     }
-    ASSERT_EQ(sim("fault none"), 0);
-    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(0, 6, nullptr)), 1);
-    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(3, 6, nullptr)), 3) << "no adapter on port 3";
+    ASSERT_EQ(this->sim("fault none"), 0);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(0, sim, nullptr)), 1);
+    EXPECT_EQ(lib.TMSetup(lib.TMExtendedStartSession(3, sim, nullptr)), 3)
+        << "no adapter on port 3";
 }
 
 TEST_F(Driver, TabletLeavingInTheMiddleOfARead) {
@@ -384,7 +398,7 @@ TEST_F(Driver, SearchTakesBusTimeUnlessTimingIsOff) {
 // bus (ThreadSanitizer watches this one), and each search finds the tablet.
 TEST_F(Driver, SessionsOnTwoThreads) {
     auto searcher = [&](int& found) {
-        const int32_t session = lib.TMExtendedStartSession(0, 6, nullptr);
+        const int32_t session = lib.TMExtendedStartSession(0, onewire::kSimPortType, nullptr);
         lib.TMSetup(session);
         std::vector<uint8_t> state(tmex::kStateBufferSize, 0);
         for (int round = 0; round < 50; ++round) {
@@ -402,6 +416,124 @@ TEST_F(Driver, SessionsOnTwoThreads) {
     tb.join();
     EXPECT_EQ(a, 50);
     EXPECT_EQ(b, 50);
+}
+
+} // namespace
+
+namespace {
+
+// How many descriptors of this process are open on `device`.
+int openOn(const std::string& device) {
+    int n = 0;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+        std::error_code ec2;
+        if (std::filesystem::read_symlink(entry.path(), ec2) == device)
+            ++n;
+    }
+    return n;
+}
+
+TEST_F(Driver, ASerialAdapterReadsWhatTheSimulatedOneReads) {
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter adapter(wire);
+    ASSERT_TRUE(adapter.ok());
+    const auto onSim = readTablet(openSession());
+    setenv("ONEWIRE_PORT", ("serial:" + adapter.device()).c_str(), 1);
+    int16_t port = -1, type = -1;
+    ASSERT_EQ(lib.TMReadDefaultPort(&port, &type), 1);
+    EXPECT_EQ(port, 0);
+    EXPECT_EQ(type, 5);
+    const int32_t session = openSession();
+    const auto onSerial = readTablet(session);
+    EXPECT_EQ(withoutClock(onSerial), withoutClock(onSim));
+    EXPECT_GT(adapter.withEmulator([](Ds2480bEmulator& e) { return e.searches; }), 0)
+        << "the search went through the accelerator";
+    EXPECT_EQ(lib.TMEndSession(session), 1);
+}
+
+TEST_F(Driver, TheLastSessionToEndReleasesTheAdapter) {
+    std::string error;
+    ASSERT_TRUE(onewiresim::SimAdapter(dir_).ensureCreated(error)) << error;
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter adapter(wire);
+    setenv("ONEWIRE_PORT", ("serial:" + adapter.device()).c_str(), 1);
+    const int before = openOn(adapter.device());
+    const int32_t a = openSession();
+    const int32_t b = openSession();
+    EXPECT_EQ(openOn(adapter.device()), before + 1) << "two sessions share one adapter";
+    EXPECT_EQ(lib.TMEndSession(a), 1);
+    EXPECT_EQ(lib.TMTouchReset(b), 1);
+    EXPECT_EQ(openOn(adapter.device()), before + 1);
+    EXPECT_EQ(lib.TMEndSession(b), 1);
+    EXPECT_EQ(openOn(adapter.device()), before) << "the device is free for another program";
+    EXPECT_EQ(lib.TMTouchReset(b), -200);
+}
+
+TEST_F(Driver, SetupFailsWhenTheAdapterDoesNotAnswer) {
+    onewiresim::SimMaster wire{onewiresim::SimAdapter(dir_)};
+    EmulatedSerialAdapter silent(wire, true);
+    const std::string file = (dir_ / "plain-file").string();
+    std::ofstream(file) << "x";
+    struct Row {
+        std::string port;
+        std::string simDir;
+        int16_t type;
+    } rows[] = {
+        {"serial:" + silent.device(), dir_.string(), 5},
+        {"serial:/dev/null", dir_.string(), 5},
+        {"serial:" + (dir_ / "ttyGONE").string(), dir_.string(), 5},
+        {"usb:9", dir_.string(), 6},
+        {"sim", file, onewire::kSimPortType},
+        {"sim", file + "/below", onewire::kSimPortType},
+    };
+    for (const Row& row : rows) {
+        setenv("ONEWIRE_PORT", row.port.c_str(), 1);
+        setenv("ONEWIRE_SIM_DIR", row.simDir.c_str(), 1);
+        int16_t port = -1, type = -1;
+        ASSERT_EQ(lib.TMReadDefaultPort(&port, &type), 1) << row.port;
+        EXPECT_EQ(type, row.type) << row.port;
+        const int32_t session = lib.TMExtendedStartSession(port, type, nullptr);
+        ASSERT_GT(session, 0);
+        EXPECT_EQ(lib.TMSetup(session), 0) << row.port << " " << row.simDir;
+        EXPECT_LT(lib.TMTouchReset(session), 0) << row.port;
+        EXPECT_EQ(lib.TMEndSession(session), 1);
+    }
+}
+
+// ONEWIRE_PORT wins; else the configuration file; else auto. A setting that
+// names no port gives no default rather than some other port.
+TEST_F(Driver, TheDefaultPortComesFromEnvironmentThenConfiguration) {
+    const auto config = dir_ / "config" / "velmora" / "onewire-port";
+    std::filesystem::create_directories(config.parent_path());
+    struct Row {
+        const char* env;
+        const char* file;
+        int16_t result;
+        int16_t type;
+        int16_t port;
+    } rows[] = {
+        {"sim", "serial:/dev/ttyUSB7\n", 1, onewire::kSimPortType, 0},
+        {nullptr, "serial:/dev/ttyUSB7\n", 1, 5, 0},
+        {nullptr, "usb:2", 1, 6, 2},
+        {nullptr, "sim\n", 1, onewire::kSimPortType, 0},
+        {"usb", "\x01\x02garbage\xff", 1, 6, 0},
+        {nullptr, "\x01\x02garbage\xff", -2, 0, 0},
+        {nullptr, "usb:99", -2, 0, 0},
+        {nullptr, "", -2, 0, 0},
+        {"nonsense", "sim", -2, 0, 0},
+    };
+    for (const Row& row : rows) {
+        if (row.env)
+            setenv("ONEWIRE_PORT", row.env, 1);
+        else
+            unsetenv("ONEWIRE_PORT");
+        std::ofstream(config, std::ios::binary) << row.file;
+        int16_t port = -1, type = -1;
+        EXPECT_EQ(lib.TMReadDefaultPort(&port, &type), row.result) << row.file;
+        EXPECT_EQ(type, row.type) << row.file;
+        EXPECT_EQ(port, row.port) << row.file;
+    }
 }
 
 } // namespace

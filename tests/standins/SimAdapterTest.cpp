@@ -1,6 +1,7 @@
 // The adapter folder as untrusted input, and the faults the bus plays.
 #include "SimAdapter.h"
-#include "Bus.h"
+#include "RomSearch.h"
+#include "SimMaster.h"
 
 #include <gtest/gtest.h>
 
@@ -89,11 +90,11 @@ TEST_F(SimAdapterTest, HostileTabletFilesAreDamagedAndNeverReadWhole) {
     // the bus passes them over and still finds the good one
     ASSERT_TRUE(adapter().setOnAdapter({"good"}, error));
     std::ofstream(dir_ / "adapter") << "zero\nfifo\nhuge\ngood\n";
-    Bus bus{adapter()};
+    SimMaster wire{adapter()};
     std::vector<uint8_t> state(5120, 0);
-    EXPECT_EQ(bus.next(state.data()), 1);
-    EXPECT_EQ(state[Bus::kStateRom], 0x04);
-    EXPECT_EQ(bus.next(state.data()), 0);
+    EXPECT_EQ(onewire::RomSearch::next(wire, state.data()), 1);
+    EXPECT_EQ(state[onewire::RomSearch::kStateRom], 0x04);
+    EXPECT_EQ(onewire::RomSearch::next(wire, state.data()), 0);
 }
 
 TEST_F(SimAdapterTest, HostileAdapterAndFaultFilesAreIgnored) {

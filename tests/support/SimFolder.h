@@ -10,7 +10,8 @@
 #include <vector>
 
 // A fresh adapter folder per test, named in ONEWIRE_SIM_DIR for the driver and
-// the onewire-sim tool, with the bus delays off.
+// the onewire-sim tool, with the bus delays off. The driver's port is the
+// simulated adapter, and its configuration folder is the test's own.
 class SimFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -19,6 +20,8 @@ protected:
         dir_ = pattern;
         setenv("ONEWIRE_SIM_DIR", dir_.c_str(), 1);
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
+        setenv("ONEWIRE_PORT", "sim", 1);
+        setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     }
     void TearDown() override {
         std::error_code ec;

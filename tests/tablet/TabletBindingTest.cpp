@@ -194,14 +194,15 @@ TEST_F(Reader, TerminationBeforeItEverRanMeansItNeverRuns) {
 }
 
 TEST_F(Reader, AnyDeviceThatAnswersIsRead) {
-    ASSERT_EQ(sim("new rom --family 1"), 0);
-    ASSERT_EQ(sim("put rom demo"), 0);
+    // family 0x10 comes before the demo tablet's 0x04 in the search (bit 2)
+    ASSERT_EQ(sim("new rom --family 10 --model rom"), 0);
+    ASSERT_EQ(sim("put demo rom"), 0);
     std::atomic<int> notified{0};
     auto r = reader(notified);
     ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
     r->resume();
     ASSERT_TRUE(r->wait(10000));
-    EXPECT_EQ(r->readout().familyCode(), 1);
+    EXPECT_EQ(r->readout().familyCode(), 0x10);
     EXPECT_EQ(r->readout().image[0], 0xFF);
 }
 

@@ -1,0 +1,102 @@
+#include "Ds2490Bridge.h"
+
+#include "PortName.h"
+#include "Tmex.h"
+
+#include <algorithm>
+
+using namespace onewire;
+using namespace onewire::ds2490;
+
+int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
+    if (unplugged)
+        return tmex::kPortError;
+    ++commands;
+    switch (request) {
+    case kControlCommand:
+        if (value == kResetDevice || value == kFlushReceive)
+            in_.clear();
+        if (value == kResetDevice)
+            results_.clear();
+        return 0;
+    case kModeCommand:
+        if (value == kModeSpeed)
+            speed_ = static_cast<uint8_t>(index);
+        return 0;
+    case kCommCommand:
+        break;
+    default:
+        return tmex::kPortError; // stall
+    }
+    const bool feedback = !(value & kIcp);
+    if (announceDevice) {
+        results_.push_back(kDeviceDetected);
+        announceDevice = false;
+    }
+    switch (commandOf(value)) {
+    case kOneWireReset: {
+        const int r = wire_.reset();
+        if (r < 0)
+            return tmex::kPortError;
+        const uint8_t code = r == 0   ? kResultNoPresence
+                             : r == 3 ? kResultShort
+                             : r == 2 ? kResultAlarm
+                                      : 0;
+        if (feedback && (code || (value & kNtf)))
+            results_.push_back(code);
+        return 0;
+    }
+    case kBitIo: {
+        const int r = wire_.touchBit(value & kD);
+        if (r < 0)
+            return tmex::kPortError;
+        if (feedback)
+            in_.push_back(static_cast<uint8_t>(r));
+        return 0;
+    }
+    case kByteIo: {
+        const int r = wire_.touchByte(static_cast<uint8_t>(index));
+        if (r < 0)
+            return tmex::kPortError;
+        if (feedback)
+            in_.push_back(static_cast<uint8_t>(r));
+        return 0;
+    }
+    default:
+        return tmex::kPortError;
+    }
+}
+
+int Ds2490Bridge::status(uint8_t* data, int length) {
+    if (unplugged)
+        return tmex::kPortError;
+    uint8_t packet[kMaxStatus] = {};
+    packet[1] = speed_;
+    packet[kStatusFlags] = kFlagIdle;
+    packet[kDataInCount] = static_cast<uint8_t>(std::min<size_t>(in_.size(), 128));
+    size_t n = kStateRegisters;
+    for (uint8_t r : results_)
+        if (n < kMaxStatus)
+            packet[n++] = r;
+    results_.clear();
+    const int count = std::min(length, static_cast<int>(n));
+    std::copy(packet, packet + count, data);
+    return count;
+}
+
+int Ds2490Bridge::bulkOut(const uint8_t*, int length) {
+    return unplugged ? tmex::kPortError : length;
+}
+
+int Ds2490Bridge::bulkIn(uint8_t* data, int length) {
+    if (unplugged)
+        return tmex::kPortError;
+    if (in_.empty())
+        return kTimeout; // nothing comes: libusb gives up at its limit
+    int n = 0;
+    while (n < length && !in_.empty()) {
+        data[n++] = in_.front();
+        in_.pop_front();
+    }
+    return n;
+}
