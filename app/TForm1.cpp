@@ -10,18 +10,20 @@
 #include "TForm4.h"
 #include "TImportBin.h"
 #include "TStatusForm.h"
-#include "TabletClock.h"
 #include "TabletDataLoader.h"
 #include "ui_TForm1.h"
 #include "ui_TStatusForm.h"
 
 #include <QCloseEvent>
+#include <QDeadlineTimer>
 #include <QDate>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
 #include <QStyle>
+
+#include <mutex>
 
 namespace {
 
@@ -48,28 +50,26 @@ const QString kShowEventsQuestion =
 constexpr int kToolBarHeight = 33;
 constexpr int kBinaryColumnWidth = 80;
 
-// The family codes the read-out knows, with their version lines.
-struct FamilyRow {
-    uint8_t family;
-    const char* versionLine;
-};
-constexpr FamilyRow kFamilies[] = {
-    {4, "Версия DS1994"},
-    {6, "Версия DS1993"},
-    {7, "Версия DS1992"},
-};
-constexpr uint8_t kResultCheckFailed = 254;
-constexpr uint8_t kResultUnknownFamily = 255;
-
-// Two-digit years 0 to 69 are this century's, 70 to 99 the last one's.
-int widenYear(int twoDigits) {
-    return twoDigits < 70 ? 2000 + twoDigits : 1900 + twoDigits;
+// Readers the close left stuck in the driver: never destroyed, as their
+// threads may still be inside their objects.
+std::vector<std::unique_ptr<TabletDataLoader>>& abandonedReaders() {
+    static auto* readers = new std::vector<std::unique_ptr<TabletDataLoader>>;
+    return *readers;
 }
 
 } // namespace
 
+// The window a reader's notifier posts to. The notifier runs on the reader's
+// thread; the window may go in the meantime.
+struct ReadOutMailbox {
+    std::mutex mutex;
+    TForm1* form = nullptr;
+};
+
 TForm1::TForm1(AppEnvironment environment, QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::TForm1), env_(std::move(environment)) {
+    : QMainWindow(parent), ui(new Ui::TForm1), env_(std::move(environment)),
+      mailbox_(std::make_shared<ReadOutMailbox>()) {
+    mailbox_->form = this;
     Q_INIT_RESOURCE(velmora); // the artwork lives in a static library
     ui->setupUi(this);
     if (env_.libraryPath.isEmpty())
@@ -129,8 +129,19 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
 }
 
 TForm1::~TForm1() {
-    // the reader goes first: its completion posts to this window
-    reader_.reset();
+    {
+        // a reader that ends from now on posts nowhere
+        const std::lock_guard lock(mailbox_->mutex);
+        mailbox_->form = nullptr;
+    }
+    releaseReaders();
+}
+
+int TForm1::readersLeftRunning() {
+    int running = 0;
+    for (const auto& reader : abandonedReaders())
+        running += reader->isRunning() ? 1 : 0;
+    return running;
 }
 
 std::unique_ptr<TForm1> TForm1::startUp(UserDialogs& dialogs) {
@@ -167,77 +178,98 @@ std::unique_ptr<TabletDataLoader> TForm1::makeReader() {
     // The notifier runs on the reader's thread as its last act: it copies the
     // reader's result there and posts it to this window's thread as a value.
     auto self = std::make_shared<TabletDataLoader*>(nullptr);
-    auto notifier = std::make_shared<ThreadExecutionInfo>([this, self] {
+    auto notifier = std::make_shared<ThreadExecutionInfo>([mailbox = mailbox_, self] {
         const TabletReadout readout = (*self)->readout();
-        QMetaObject::invokeMethod(
-            this, [this, readout] { completeReadOut(readout); }, Qt::QueuedConnection);
+        const std::lock_guard lock(mailbox->mutex);
+        if (TForm1* form = mailbox->form)
+            QMetaObject::invokeMethod(
+                form, [form, readout] { form->completeReadOut(readout); }, Qt::QueuedConnection);
     });
     auto reader = std::make_unique<TabletDataLoader>(notifier, env_.libraryPath, ++readerCount_);
     *self = reader.get();
     return reader;
 }
 
-void TForm1::FormCreate() {
-    closeAtStart_ = false;
-    reader_ = makeReader();
-    const auto result = reader_->openSession();
-    switch (result) {
-    case TabletDataLoaderHelper::OpenResult::LibraryFailure:
+bool TForm1::reportOpenFailure(BindingStatus status) {
+    switch (status) {
+    case BindingStatus::LibraryFailure:
         message(nullptr, kLibraryFailure, kLibraryFailureCaption);
-        closeAtStart_ = true;
-        return;
-    case TabletDataLoaderHelper::OpenResult::DriverFailure:
+        return false;
+    case BindingStatus::DriverFailure:
         message(this, kDriverFailure, kDriverFailureCaption);
-        closeAtStart_ = true;
-        return;
-    default:
-        break;
-    }
-    driverTexts_[2] = reader_->session().versionText;
-    if (result == TabletDataLoaderHelper::OpenResult::SetupFailure) {
+        return false;
+    case BindingStatus::SetupFailure:
         message(this, kSetupFailure, kSystemDefaultCaption);
-        closeAtStart_ = true;
+        return false;
+    default:
+        return true;
     }
-    setupHeader();
-    FormResize();
 }
 
-bool TForm1::openReader(TabletDataLoader& reader) {
-    switch (reader.openSession()) {
-    case TabletDataLoaderHelper::OpenResult::Opened:
-        return true;
-    case TabletDataLoaderHelper::OpenResult::LibraryFailure:
-        message(nullptr, kLibraryFailure, kLibraryFailureCaption);
-        break;
-    case TabletDataLoaderHelper::OpenResult::DriverFailure:
-        message(this, kDriverFailure, kDriverFailureCaption);
-        break;
-    case TabletDataLoaderHelper::OpenResult::SetupFailure:
-        message(this, kSetupFailure, kSystemDefaultCaption);
-        break;
-    }
-    return false;
+void TForm1::FormCreate() {
+    reader_ = makeReader();
+    const BindingStatus status = reader_->openSession();
+    if (status != BindingStatus::LibraryFailure && status != BindingStatus::DriverFailure)
+        driverTexts_[2] = reader_->session().versionText;
+    closeAtStart_ = !reportOpenFailure(status);
+    if (status == BindingStatus::LibraryFailure || status == BindingStatus::DriverFailure)
+        return;
+    setupHeader();
+    FormResize();
 }
 
 void TForm1::MenuStartClick() {
     setPrompt(kWaitingPrompt);
     ui->InfoGrid->hide();
     if (reader_ && reader_->suspended() && !reader_->terminationRequested()) {
-        reader_->resume(QThread::LowestPriority);
+        startReader(QThread::LowestPriority);
         return;
     }
     // A reader still searching keeps the port: two never search it at once.
     if (reader_ && reader_->isRunning() && !reader_->terminationRequested())
         return;
-    if (reader_)
-        reader_->wait(); // a stopped reader ends within one search of the bus
+    retire(std::move(reader_));
     reader_ = makeReader();
-    if (!openReader(*reader_)) {
+    if (!reportOpenFailure(reader_->openSession())) {
         // This reader never runs: the next Start makes a new one and tries again.
         reader_->requestTermination();
         return;
     }
-    reader_->resume(QThread::NormalPriority);
+    startReader(QThread::NormalPriority);
+}
+
+void TForm1::startReader(QThread::Priority priority) {
+    if (!ending_.empty()) {
+        // a stopped reader ends within one search of the bus; this one follows it
+        if (!pendingStart_)
+            pendingStart_ = priority;
+        return;
+    }
+    pendingStart_.reset();
+    reader_->resume(priority);
+}
+
+void TForm1::retire(std::unique_ptr<TabletDataLoader> reader) {
+    if (!reader)
+        return;
+    if (!reader->isRunning()) {
+        reader.reset();
+        return;
+    }
+    connect(reader.get(), &QThread::finished, this, &TForm1::readerEnded, Qt::QueuedConnection);
+    ending_.push_back(std::move(reader));
+    if (ending_.back()->isFinished())
+        readerEnded();
+}
+
+void TForm1::readerEnded() {
+    std::erase_if(ending_, [](const auto& reader) { return reader->isFinished(); });
+    if (!ending_.empty() || !pendingStart_)
+        return;
+    const QThread::Priority priority = *pendingStart_;
+    pendingStart_.reset();
+    if (reader_ && reader_->suspended() && !reader_->terminationRequested())
+        reader_->resume(priority);
 }
 
 void TForm1::MenuStopClick() {
@@ -263,27 +295,37 @@ void TForm1::completeReadOut(const TabletReadout& readout) {
         ~Done() { emit form->readOutHandled(); }
     } done{this};
 
-    readOutResult_ = checkImage(readout);
-    const uint8_t device = readout.image.deviceNumber();
-    std::optional<Variant> variant;
-    if (readOutResult_ != kResultCheckFailed) {
-        if (device == 7)
-            variant = Variant::Main;
-        else if (device == 8)
-            variant = Variant::Military;
-        else if (readOutResult_ == 4)
-            variant = Variant::Garage;
+    const ReadOutOutcome outcome = ReadOutJudgement::judge(readout.reading);
+    readOutResult_ = outcome.result;
+    Ui::TStatusForm& info = *statusForm_->ui;
+    info.VerEdit->setText(QString::fromStdString(outcome.versionLine));
+    if (outcome.errorMessage) {
+        message(this, QString::fromStdString(*outcome.errorMessage), kErrorDialogCaption,
+                UserDialogs::Buttons::Ok, UserDialogs::Icon::Error);
+        MenuStopClick();
     }
-    if (!variant) {
+    if (outcome.tabletLines) {
+        info.SerialEdit->setText(QString::fromStdString(outcome.serialLine));
+        info.DeviceNameEdit->setText(QString::fromStdString(outcome.deviceLine));
+        panel1_->setText(info.DeviceNameEdit->text());
+        const QDate date(outcome.year, outcome.month, outcome.day);
+        const QString text = QStringLiteral("Текущие дата/время на таблетке: ") +
+                             QLocale().toString(date, QLocale::ShortFormat);
+        info.CurTimeEdit->setText(text);
+        panel2_->setText(text);
+    }
+    if (outcome.unknownTablet) {
         clearTabletLines();
         message(nullptr, kUnknownTablet, QString());
-        return;
     }
-    std::shared_ptr<const TabletDataParserBase> decoder = makeParser(*variant, env_.clock);
+    if (!outcome.variant)
+        return;
+    std::shared_ptr<const TabletDataParserBase> decoder = makeParser(*outcome.variant, env_.clock);
     if (message(nullptr, kShowEventsQuestion, QString(), UserDialogs::Buttons::YesNo) !=
         UserDialogs::Answer::Yes)
         return;
-    installEvents(decoder->decodeImage(readout.image.bytes(), TabletImage::kHeadersAndEvents),
+    installEvents(decoder->decodeImage(readout.reading.image.bytes(),
+                                       TabletImage::kHeadersAndEvents),
                   decoder);
     showData(true);
 }
@@ -294,54 +336,6 @@ void TForm1::installEvents(std::unique_ptr<EventCollection> events,
     events_ = std::move(events);
     segmentRule_ = std::move(segmentRule);
     fillTable();
-}
-
-uint8_t TForm1::checkImage(const TabletReadout& readout) {
-    const uint8_t family = readout.familyCode();
-    uint8_t result = kResultUnknownFamily;
-    QString versionLine = QStringLiteral("Неизвестный номер версии");
-    for (const FamilyRow& row : kFamilies) {
-        if (row.family == family) {
-            versionLine = QString::fromUtf8(row.versionLine);
-            result = family;
-        }
-    }
-    statusForm_->ui->VerEdit->setText(versionLine);
-    if (family != 4)
-        return result;
-
-    TabletDataLoaderHelper& driver = reader_->GetDriver();
-    const auto check = readout.image.validate(
-        [&driver](uint8_t seed, uint8_t byte) { return driver.crc8Step(seed, byte); });
-    if (check != TabletImage::Check::Passed) {
-        message(this, QString::fromUtf8(imageCheckMessage(check)), kErrorDialogCaption,
-                UserDialogs::Buttons::Ok, UserDialogs::Icon::Error);
-        MenuStopClick();
-        return kResultCheckFailed;
-    }
-    statusForm_->ui->SerialEdit->setText(QString::fromStdString(readout.image.serialNumberText()));
-    statusForm_->ui->DeviceNameEdit->setText(
-        QString::fromStdString(readout.image.deviceNumberText()));
-    panel1_->setText(statusForm_->ui->DeviceNameEdit->text());
-    fillTabletDate(readout);
-    return 4;
-}
-
-void TForm1::fillTabletDate(const TabletReadout& readout) {
-    std::array<uint8_t, 5> buffer{};
-    TabletDataLoaderHelper& driver = reader_->GetDriver();
-    if (driver.ReadClock(reader_->session().handle, buffer) != 1) {
-        // No fresh clock: the bytes the read copied still date the tablet.
-        for (size_t i = 0; i < buffer.size(); ++i)
-            buffer[i] = readout.image[TabletImage::kClockFraction + i];
-    }
-    TabletClock clock;
-    TabletDataLoaderHelper::ClockToDate(clock, buffer);
-    const QDate date(widenYear(clock.year), clock.month, clock.day);
-    const QString text = QStringLiteral("Текущие дата/время на таблетке: ") +
-                         QLocale().toString(date, QLocale::ShortFormat);
-    statusForm_->ui->CurTimeEdit->setText(text);
-    panel2_->setText(text);
 }
 
 void TForm1::clearTabletLines() {
@@ -497,11 +491,29 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
-void TForm1::closeEvent(QCloseEvent* event) {
-    if (reader_) {
-        reader_->requestTermination();
-        reader_->wait(kCloseWaitMs);
-        reader_.reset(); // waits until the thread has ended
+void TForm1::releaseReaders() {
+    pendingStart_.reset();
+    std::vector<std::unique_ptr<TabletDataLoader>> readers = std::move(ending_);
+    ending_.clear();
+    if (reader_)
+        readers.push_back(std::move(reader_));
+    for (const auto& reader : readers)
+        reader->requestTermination();
+    QDeadlineTimer firstWait(kCloseWaitMs);
+    for (const auto& reader : readers)
+        reader->wait(firstWait);
+    // A driver call that never returns must not keep the program: after the
+    // last wait the reader stays where it is, untouched.
+    QDeadlineTimer lastWait(kCloseGiveUpMs - kCloseWaitMs);
+    for (auto& reader : readers) {
+        if (reader->wait(lastWait))
+            reader.reset();
+        else
+            abandonedReaders().push_back(std::move(reader));
     }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    releaseReaders();
     event->accept();
 }

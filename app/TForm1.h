@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AutomationRegistry.h"
+#include "BindingStatus.h"
 #include "DateTime.h"
 #include "EventCollection.h"
 #include "ParserFactory.h"
@@ -13,12 +14,14 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <vector>
 
 namespace Ui {
 class TForm1;
 }
 class EventTableModel;
 class QLabel;
+struct ReadOutMailbox;
 class TabletDataLoader;
 class TAbout;
 class TDateTimeSelect;
@@ -42,6 +45,9 @@ class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int kCloseWaitMs = 300;
+    // How long the close waits in all for a reader stuck in the driver before
+    // the program ends without it.
+    static constexpr int kCloseGiveUpMs = 3000;
 
     explicit TForm1(AppEnvironment environment, QWidget* parent = nullptr);
     ~TForm1() override;
@@ -65,6 +71,8 @@ public:
     const EventCollection* events() const { return events_.get(); }
     EventTableModel* model() const { return model_; }
     TabletDataLoader* reader() const { return reader_.get(); }
+    // Readers the close had to leave behind in the driver, still running.
+    static int readersLeftRunning();
     uint8_t readOutResult() const { return readOutResult_; }
 
     // Replaces the list on display and refills the table. The time correction
@@ -100,16 +108,21 @@ private:
     UserDialogs::Answer message(QWidget* owner, const QString& text, const QString& caption,
                                 UserDialogs::Buttons buttons = UserDialogs::Buttons::Ok,
                                 UserDialogs::Icon icon = UserDialogs::Icon::None);
-    // OpenSession for a new reader with the main window's reactions to its failures.
-    bool openReader(TabletDataLoader& reader);
+    // The message of an OpenSession failure; false when there was one.
+    bool reportOpenFailure(BindingStatus status);
     // Stops a read-out waiting for a tablet, as MenuStopClick does, and waits
     // until its reader has let go of the bus (before a writer takes it).
     void stopWaitingReadOut();
     // A new reader, not yet started, whose notifier posts its result to this window.
     std::unique_ptr<TabletDataLoader> makeReader();
+    // Starts the current reader once no stopped reader is still on the port.
+    void startReader(QThread::Priority priority);
+    // A reader that was replaced: ended at once, or kept until its thread ends.
+    void retire(std::unique_ptr<TabletDataLoader> reader);
+    void readerEnded();
+    // Termination for every reader, a wait, and a reader stuck in the driver left behind.
+    void releaseReaders();
     void completeReadOut(const TabletReadout& readout);
-    uint8_t checkImage(const TabletReadout& readout);
-    void fillTabletDate(const TabletReadout& readout);
     void clearTabletLines();
     void showData(bool show);
     void setupHeader();
@@ -120,6 +133,11 @@ private:
     AppEnvironment env_;
     bool closeAtStart_ = false;
     std::unique_ptr<TabletDataLoader> reader_;
+    // Stopped readers whose threads have not ended yet; none searches any more.
+    std::vector<std::unique_ptr<TabletDataLoader>> ending_;
+    std::optional<QThread::Priority> pendingStart_;
+    // Where the readers' notifiers post; emptied when the window goes.
+    std::shared_ptr<ReadOutMailbox> mailbox_;
     quint64 readerCount_ = 0;
     std::unique_ptr<EventCollection> events_;
     // Set only together with events_: the list and its segment rule never part.

@@ -5,15 +5,26 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     installRussian();
 
     WidgetDialogs dialogs;
-    const auto form = TForm1::startUp(dialogs);
+    auto form = TForm1::startUp(dialogs);
     if (!form)
         return 1; // the message has been shown; the window never opens
     form->showMaximized();
-    return app.exec();
+    const int rc = app.exec();
+    form.reset();
+    if (TForm1::readersLeftRunning() > 0) {
+        // A reader stuck in the driver: end without the library's and Qt's
+        // clean-up, which that thread may still be inside.
+        std::fflush(nullptr);
+        std::_Exit(rc);
+    }
+    return rc;
 }

@@ -22,6 +22,10 @@ struct Parts {
     int millisecond = 0;
 };
 
+// The proleptic Gregorian date of a day count from 1970-01-01: the one calendar
+// of the program (H. Hinnant's algorithm).
+void civilFromDays(int64_t daysSince1970, int& year, int& month, int& day);
+
 // Whole day count of a calendar date; nullopt for a date that does not exist.
 std::optional<double> encodeDate(int year, int month, int day);
 double encodeTime(int hour, int minute, int second, int millisecond = 0);

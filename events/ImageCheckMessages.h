@@ -4,6 +4,11 @@
 
 // What the read-out tells the user when a check of the image fails; the
 // headless decoder prints the same texts.
+
+// The clock read after the memory did not confirm that the tablet stayed.
+inline constexpr const char* kTabletRemovedMessage =
+    "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
+
 inline const char* imageCheckMessage(TabletImage::Check check) {
     switch (check) {
     case TabletImage::Check::FirstHeader:

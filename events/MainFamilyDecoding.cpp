@@ -1,5 +1,7 @@
 #include "MainFamilyDecoding.h"
 
+#include "LittleEndian.h"
+#include "RecordCodec.h"
 #include "TabletDataParserBase.h"
 
 #include <limits>
@@ -187,8 +189,8 @@ std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
     list->reserve(count);
     for (size_t p = 0; p < count; ++p) {
         const uint8_t* raw = events.data() + 4 * p;
-        const uint32_t word = readLe32(raw);
-        const double seconds = static_cast<double>(word & 0x00FFFFFF);
+        const RecordFields fields = recordcodec::kMainLayout.decode(le::read32(raw));
+        const double seconds = static_cast<double>(fields.seconds);
         EventInfo e;
         if (rule == TimeRule::CounterWrap) {
             const double previous =
@@ -200,7 +202,7 @@ std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
         }
         e.number = static_cast<int32_t>(p + 1);
         e.position = static_cast<int32_t>(p);
-        if (decodeCode(profile, raw[3], e))
+        if (decodeCode(profile, fields.codeByte, e))
             list->append(std::move(e));
     }
     return list;

@@ -1,14 +1,11 @@
 #include "TabletDataParserBase.h"
 
+#include "LittleEndian.h"
 #include "TabletImage.h"
 
 TabletDataParserBase::TabletDataParserBase(datetime::Clock clock) : clock_(std::move(clock)) {
     if (!clock_)
         clock_ = datetime::systemLocalClock();
-}
-
-uint32_t readLe32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
 double TabletDataParserBase::imageTimeBase(double now, uint32_t clockSeconds, int32_t timeStamp) {
@@ -24,9 +21,9 @@ std::unique_ptr<EventCollection> TabletDataParserBase::decodeImage(std::span<con
         return std::make_unique<EventCollection>();
     const double current = now();
     const uint32_t clock = image.size() >= TabletImage::kClockSeconds + 4
-                               ? readLe32(image.data() + TabletImage::kClockSeconds)
+                               ? le::read32(image.data() + TabletImage::kClockSeconds)
                                : 0;
-    const int32_t stamp = static_cast<int32_t>(readLe32(image.data() + TabletImage::kTimeStamp));
+    const int32_t stamp = static_cast<int32_t>(le::read32(image.data() + TabletImage::kTimeStamp));
     double base = imageTimeBase(current, clock, stamp);
     const size_t end = std::min(image.size(), static_cast<size_t>(length));
     return decodeEvents(image.subspan(TabletImage::kEventArea, end - TabletImage::kEventArea),

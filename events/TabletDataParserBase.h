@@ -54,5 +54,3 @@ protected:
 private:
     datetime::Clock clock_;
 };
-
-uint32_t readLe32(const uint8_t* p);

@@ -1,5 +1,6 @@
 #include "TabletImage.h"
 
+#include "LittleEndian.h"
 #include "OneWireCrc.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ uint16_t TabletImage::eventSum() const {
 }
 
 uint16_t TabletImage::storedEventSum() const {
-    return static_cast<uint16_t>(bytes_[kEventSum] | bytes_[kEventSum + 1] << 8);
+    return le::read16(bytes_.data() + kEventSum);
 }
 
 TabletImage::Check TabletImage::validate(const Crc8Step& crc) const {
@@ -41,15 +42,35 @@ TabletImage::Check TabletImage::validate(const Crc8Step& crc) const {
 }
 
 int32_t TabletImage::timeStamp() const {
-    const uint32_t v = bytes_[kTimeStamp] | bytes_[kTimeStamp + 1] << 8 |
-                       bytes_[kTimeStamp + 2] << 16 |
-                       static_cast<uint32_t>(bytes_[kTimeStamp + 3]) << 24;
-    return static_cast<int32_t>(v);
+    return static_cast<int32_t>(le::read32(bytes_.data() + kTimeStamp));
 }
 
 uint32_t TabletImage::clockSeconds() const {
-    return bytes_[kClockSeconds] | bytes_[kClockSeconds + 1] << 8 |
-           bytes_[kClockSeconds + 2] << 16 | static_cast<uint32_t>(bytes_[kClockSeconds + 3]) << 24;
+    return le::read32(bytes_.data() + kClockSeconds);
+}
+
+std::array<uint8_t, 5> TabletImage::clockBytes() const {
+    std::array<uint8_t, 5> clock{};
+    std::copy_n(bytes_.begin() + kClockFraction, clock.size(), clock.begin());
+    return clock;
+}
+
+void TabletImage::setReadCommand(std::span<const uint8_t, kFirstHeaderSize> record) {
+    std::copy(record.begin(), record.end(), bytes_.begin() + kFirstHeader);
+}
+
+void TabletImage::setTimeStamp(int32_t seconds) {
+    le::write32(bytes_.data() + kTimeStamp, static_cast<uint32_t>(seconds));
+}
+
+void TabletImage::setClock(uint32_t seconds, uint8_t fraction) {
+    bytes_[kClockFraction] = fraction;
+    le::write32(bytes_.data() + kClockSeconds, seconds);
+}
+
+void TabletImage::setRecord(size_t position, uint32_t word) {
+    if (position < kEventAreaSize / 4)
+        le::write32(bytes_.data() + kEventArea + 4 * position, word);
 }
 
 std::string TabletImage::serialNumberText() const {
@@ -60,12 +81,14 @@ std::string TabletImage::deviceNumberText() const {
     return ::deviceNumberText(deviceNumber());
 }
 
-void TabletImage::seal() {
-    const uint16_t sum = eventSum();
-    bytes_[kEventSum] = static_cast<uint8_t>(sum);
-    bytes_[kEventSum + 1] = static_cast<uint8_t>(sum >> 8);
-    bytes_[kFirstHeader + 7] = onewire::crc8(bytes_.data() + kFirstHeader, 7);
+void TabletImage::sealSecondHeader() {
+    le::write16(bytes_.data() + kEventSum, eventSum());
     bytes_[kSecondHeader + 7] = onewire::crc8(bytes_.data() + kSecondHeader, 7);
+}
+
+void TabletImage::seal() {
+    bytes_[kFirstHeader + 7] = onewire::crc8(bytes_.data() + kFirstHeader, 7);
+    sealSecondHeader();
 }
 
 std::string serialNumberText(std::span<const uint8_t, 6> serial) {

@@ -15,13 +15,13 @@ public:
     static constexpr size_t kSize = 544;
     static constexpr size_t kHeadersAndEvents = 512;
     static constexpr size_t kFirstHeader = 0;
+    static constexpr size_t kFirstHeaderSize = 8;
     static constexpr size_t kSecondHeader = 8;
     static constexpr size_t kDeviceNumber = 8;
     static constexpr size_t kTimeStamp = 9;
     static constexpr size_t kEventSum = 13;
     static constexpr size_t kEventArea = 16;
     static constexpr size_t kEventAreaSize = 496;
-    static constexpr size_t kRegisterPage = 512;
     static constexpr size_t kClockFraction = 514;
     static constexpr size_t kClockSeconds = 515;
     static constexpr uint8_t kDeviceNumberUnset = 255;
@@ -49,13 +49,31 @@ public:
     uint8_t deviceNumber() const { return bytes_[kDeviceNumber]; }
     int32_t timeStamp() const;
     uint32_t clockSeconds() const;
+    // The fraction byte and the seconds counter, as ReadClock reads them.
+    std::array<uint8_t, 5> clockBytes() const;
+    std::span<const uint8_t, kEventAreaSize> eventArea() const {
+        return std::span<const uint8_t, kEventAreaSize>(bytes_.data() + kEventArea, kEventAreaSize);
+    }
+
+    // The writing side: the read command, the controller's fields, the clock.
+    void setReadCommand(std::span<const uint8_t, kFirstHeaderSize> record);
+    void setDeviceNumber(uint8_t deviceNumber) { bytes_[kDeviceNumber] = deviceNumber; }
+    void setTimeStamp(int32_t seconds);
+    void setClock(uint32_t seconds, uint8_t fraction = 0);
+    std::span<uint8_t, kEventAreaSize> eventArea() {
+        return std::span<uint8_t, kEventAreaSize>(bytes_.data() + kEventArea, kEventAreaSize);
+    }
+    // Record `position` of the event area (0 the newest), least significant byte first.
+    void setRecord(size_t position, uint32_t word);
 
     // "Серийный номер: " and twelve hex digits of bytes 1 to 6.
     std::string serialNumberText() const;
     // "Номер устройства: " and the decimal device number, or "_" when unset.
     std::string deviceNumberText() const;
 
-    // Stores the event-sum and both CRCs so the image passes its checks.
+    // What a controller stores after its events: the event sum and CRC 2.
+    void sealSecondHeader();
+    // Both CRCs and the event sum, so that the image passes its checks.
     void seal();
 
 private:

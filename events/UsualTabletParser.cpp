@@ -1,5 +1,8 @@
 #include "UsualTabletParser.h"
 
+#include "LittleEndian.h"
+#include "RecordCodec.h"
+
 #include <array>
 #include <limits>
 #include <string>
@@ -108,8 +111,8 @@ std::string powerText(uint8_t detail) {
 
 bool UsualTabletParser::isPowerUp(const EventInfo& event) {
     if (event.raw) {
-        const auto& r = *event.raw;
-        return ((r[2] >> 6) & 0x03) == 3 && r[3] == kPowerUpDetail;
+        const RecordFields f = recordcodec::kGarageLayout.decode(le::read32(event.raw->data()));
+        return f.kind == 3 && f.codeByte == kPowerUpDetail;
     }
     return event.codeByte == kPowerUpDetail && event.typeText.rfind("(3)", 0) == 0;
 }
@@ -123,15 +126,14 @@ std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const
     std::string note;
     for (size_t p = 0; p < count; ++p) {
         const uint8_t* raw = events.data() + 4 * p;
-        const uint32_t word = readLe32(raw);
-        const uint32_t field = word & 0x003FFFFF;
-        const int kind = static_cast<int>((word >> 22) & 0x03);
-        const uint8_t detail = raw[3];
+        const RecordFields fields = recordcodec::kGarageLayout.decode(le::read32(raw));
+        const int kind = fields.kind;
+        const uint8_t detail = fields.codeByte;
 
         EventInfo e;
         const double previous =
             list->empty() ? std::numeric_limits<double>::infinity() : list->back().time;
-        e.time = counterTime(field * 8.0, base, previous);
+        e.time = counterTime(fields.seconds, base, previous);
         // Every record older than the first power-up was dated across a power
         // loss: the controller's counter restarted, so its time needs a hand.
         if (powerUpMet)
@@ -159,7 +161,7 @@ std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const
             break;
         }
         const bool powerUp = kind == 3 && detail == kPowerUpDetail;
-        e.zeroTime = (field == 0 && powerUp) ? 1 : 0;
+        e.zeroTime = (fields.seconds == 0 && powerUp) ? 1 : 0;
         if (powerUp)
             powerUpMet = true;
         list->append(std::move(e));

@@ -1,5 +1,7 @@
 #include "TabletDataLoader.h"
 
+#include <QElapsedTimer>
+
 TabletDataLoader::TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish, QString libraryPath,
                                    quint64 id)
     : driver_(std::move(libraryPath)), finishInfo_(std::move(finish)) {
@@ -10,9 +12,11 @@ TabletDataLoader::~TabletDataLoader() {
     requestTermination();
     wait();
     const std::lock_guard lock(handOver_);
+    if (!started_)
+        driver_.EndSession(session_);
 }
 
-TabletDataLoaderHelper::OpenResult TabletDataLoader::openSession() {
+BindingStatus TabletDataLoader::openSession() {
     return driver_.OpenSession(session_);
 }
 
@@ -31,7 +35,12 @@ void TabletDataLoader::run() {
         std::mutex& m;
         ~HandOver() { const std::lock_guard lock(m); }
     } handOver{handOver_};
-    readout_.lastResult = -1;
+    struct EndSession {
+        TabletDataLoaderHelper& driver;
+        TabletDataLoaderHelper::Session& session;
+        ~EndSession() { driver.EndSession(session); }
+    } endSession{driver_, session_};
+
     const int32_t session = session_.handle;
     uint8_t* state = stateBuffer_.data();
     // The search blocks in the driver for a bus search each time, so the loop
@@ -39,19 +48,24 @@ void TabletDataLoader::run() {
     while (true) {
         if (terminate_.load())
             return;
-        readout_.lastResult = driver_.TMNext(session, state);
-        if (readout_.lastResult >= 1)
+        if (driver_.TMNext(session, state) >= 1)
             break;
     }
-    readout_.romCode[0] = 0;
-    readout_.lastResult = driver_.TMRom(session, state, readout_.romCode.data());
+    TabletReading& reading = readout_.reading;
+    std::array<int16_t, 8> rom{};
+    driver_.TMRom(session, state, rom.data());
+    for (size_t i = 0; i < rom.size(); ++i)
+        reading.rom[i] = static_cast<uint8_t>(rom[i]);
+    QElapsedTimer taken;
+    taken.start();
     // The device found is still selected: the memory read follows at once.
-    driver_.TMTouchByte(session, 0xF0);
-    driver_.TMTouchByte(session, 0x00);
-    driver_.TMTouchByte(session, 0x00);
-    for (uint8_t& b : readout_.image.bytes())
-        b = static_cast<uint8_t>(driver_.TMTouchByte(session, 0xFF));
+    driver_.ReadMemory(session, 0x0000, reading.image.bytes());
+    // Read the clock of the same device again: only a tablet that answers
+    // after the last byte was there for all of them.
+    reading.clockStable = driver_.ReadClock(session, reading.rom, reading.clock) == BindingStatus::Ok;
+    reading.secondsTaken = static_cast<uint32_t>((taken.elapsed() + 999) / 1000);
+    driver_.EndSession(session_);
     setPriority(QThread::LowestPriority);
-    if (finishInfo_)
+    if (finishInfo_ && !terminate_.load())
         finishInfo_->Invoke();
 }

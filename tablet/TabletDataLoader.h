@@ -11,21 +11,19 @@
 #include <mutex>
 
 // The background reader: waits until a device answers the search, copies 544
-// bytes of its memory from address 0 and calls its notifier as its last act.
-// It runs once; termination requested while searching ends it without a read.
+// bytes of its memory from address 0, reads that device's clock again, ends
+// its session and calls its notifier as its last act. It runs once;
+// termination requested while searching ends it without a read.
 class TabletDataLoader : public QThread {
     Q_OBJECT
 public:
     TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish, QString libraryPath,
                      quint64 id = 0);
+    // Waits for the thread; ends the session of a reader that never ran.
     ~TabletDataLoader() override;
 
-    bool LoadDriver() { return driver_.Load(); }
-    void UnloadDriver() { driver_.Unload(); }
-    TabletDataLoaderHelper& GetDriver() { return driver_; }
-
     // The OpenSession sequence on this reader's driver, filling its session fields.
-    TabletDataLoaderHelper::OpenResult openSession();
+    BindingStatus openSession();
     const TabletDataLoaderHelper::Session& session() const { return session_; }
 
     // Never resumed: the reader created at start-up that has not run yet.

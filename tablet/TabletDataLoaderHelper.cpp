@@ -5,7 +5,7 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#include <chrono>
+#include <algorithm>
 #include <vector>
 
 TabletDataLoaderHelper::TabletDataLoaderHelper(QString libraryPath) {
@@ -55,13 +55,13 @@ bool TabletDataLoaderHelper::Load() {
     all &= resolve(TMEndSession, "TMEndSession");
     all &= resolve(Get_Version, "Get_Version");
     all &= resolve(TMSetup, "TMSetup");
-    resolve(TMCRC, "TMCRC"); // optional: the program has its own CRC-8
+    resolve(TMCRC, "TMCRC"); // the program has its own CRC-8
     all &= resolve(TMNext, "TMNext");
     all &= resolve(TMRom, "TMRom");
     all &= resolve(TMTouchByte, "TMTouchByte");
-    resolve(TMTouchReset, "TMTouchReset"); // optional: only the writer needs it
-    all &= resolve(TMReadPacket, "TMReadPacket");
-    all &= resolve(TMExtendedReadPage, "TMExtendedReadPage");
+    resolve(TMTouchReset, "TMTouchReset"); // only the writer resets the bus
+    resolve(TMReadPacket, "TMReadPacket"); // never called
+    resolve(TMExtendedReadPage, "TMExtendedReadPage"); // never called
     all &= resolve(TMAccess, "TMAccess");
     return all;
 }
@@ -71,9 +71,9 @@ void TabletDataLoaderHelper::Unload() {
     library_.unload();
 }
 
-TabletDataLoaderHelper::OpenResult TabletDataLoaderHelper::OpenSession(Session& session) {
+BindingStatus TabletDataLoaderHelper::OpenSession(Session& session) {
     if (!Load())
-        return OpenResult::LibraryFailure;
+        return BindingStatus::LibraryFailure;
     TMReadDefaultPort(&session.portNumber, &session.portType);
     // A buffer larger than the driver may fill, always terminated.
     std::vector<char> text(tmex::kVersionTextSize + 1, '\0');
@@ -83,55 +83,62 @@ TabletDataLoaderHelper::OpenResult TabletDataLoaderHelper::OpenSession(Session& 
     session.versionText = QString::fromLocal8Bit(text.data());
     if (typeVersion < 0) {
         Unload();
-        return OpenResult::DriverFailure;
+        return BindingStatus::DriverFailure;
     }
     session.handle = TMExtendedStartSession(session.portNumber, session.portType, nullptr);
-    session.setupResult = TMSetup(session.handle);
-    if (session.setupResult != 1 && session.setupResult != 2) {
+    session.open = session.handle > 0;
+    const int16_t setup = TMSetup(session.handle);
+    if (setup != 1 && setup != 2) {
+        EndSession(session);
         Unload();
-        return OpenResult::SetupFailure;
+        return BindingStatus::SetupFailure;
     }
-    return OpenResult::Opened;
+    return BindingStatus::Ok;
 }
 
-int16_t TabletDataLoaderHelper::ReadClock(int32_t session, std::array<uint8_t, 5>& buffer) {
-    if (!TMNext || TMNext(session, stateBuffer_.data()) != 1)
-        return -1;
+void TabletDataLoaderHelper::EndSession(Session& session) {
+    if (session.open && TMEndSession)
+        TMEndSession(session.handle);
+    session.open = false;
+}
+
+void TabletDataLoaderHelper::ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out) {
+    TMTouchByte(session, 0xF0);
+    TMTouchByte(session, static_cast<int16_t>(address & 0xFF));
+    TMTouchByte(session, static_cast<int16_t>(address >> 8));
+    for (uint8_t& b : out)
+        b = static_cast<uint8_t>(TMTouchByte(session, 0xFF));
+}
+
+BindingStatus TabletDataLoaderHelper::ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,
+                                                std::array<uint8_t, 5>& buffer) {
+    constexpr uint16_t kClockAddress = 0x202;
+    // The ROM code goes into the state buffer; TMAccess then selects exactly
+    // that device, whatever else lies on the adapter.
+    std::array<int16_t, 8> words{};
+    std::copy(rom.begin(), rom.end(), words.begin());
+    if (TMRom(session, stateBuffer_.data(), words.data()) != 1)
+        return BindingStatus::NoDevice;
+    bool answered = false;
     bool stable = false;
     for (int attempt = 0; attempt < 5 && !stable; ++attempt) {
         if (TMAccess(session, stateBuffer_.data()) != 1)
             continue;
-        TMTouchByte(session, 0xF0);
-        TMTouchByte(session, 0x02);
-        TMTouchByte(session, 0x02);
-        stable = true;
-        for (size_t j = 0; j < buffer.size(); ++j) {
-            const uint8_t b = static_cast<uint8_t>(TMTouchByte(session, 0xFF));
-            if (b != buffer[j]) {
-                buffer[j] = b;
-                if (j >= 1)
-                    stable = false; // the fraction alone never asks for another read
-            }
-        }
+        answered = true;
+        std::array<uint8_t, 5> read{};
+        ReadMemory(session, kClockAddress, read);
+        // the fraction alone never asks for another read
+        stable = std::equal(read.begin() + 1, read.end(), buffer.begin() + 1) &&
+                 std::any_of(read.begin(), read.end(), [](uint8_t b) { return b != 0xFF; });
+        buffer = read;
     }
-    return stable ? 1 : 0;
+    if (stable)
+        return BindingStatus::Ok;
+    return answered ? BindingStatus::Unstable : BindingStatus::NoDevice;
 }
 
-void TabletDataLoaderHelper::ClockToDate(TabletClock& clock, const std::array<uint8_t, 5>& b) {
-    clock.hundredths = static_cast<uint16_t>((b[0] + 2) * 99 / 255);
-    // Every counter value is a date: no cut-off turns current clocks into 1970.
-    const uint32_t s = b[1] | b[2] << 8 | b[3] << 16 | static_cast<uint32_t>(b[4]) << 24;
-    const uint32_t m = s / 60;
-    clock.seconds = static_cast<uint16_t>(s % 60);
-    const uint32_t h = m / 60;
-    clock.minutes = static_cast<uint16_t>(m % 60);
-    const uint32_t d = h / 24;
-    clock.hours = static_cast<uint16_t>(h % 24);
-    // The proleptic calendar, exact past 2100 too (not every fourth year leaps).
-    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{d}}};
-    clock.day = static_cast<uint16_t>(static_cast<unsigned>(date.day()));
-    clock.month = static_cast<uint16_t>(static_cast<unsigned>(date.month()));
-    clock.year = static_cast<uint16_t>(static_cast<int>(date.year()) % 100);
+void TabletDataLoaderHelper::ClockToDate(TabletClock& clock, const std::array<uint8_t, 5>& buffer) {
+    clock = TabletClock::fromBytes(buffer);
 }
 
 uint8_t TabletDataLoaderHelper::crc8Step(uint8_t seed, uint8_t byte) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BindingStatus.h"
 #include "TabletClock.h"
 #include "Tmex.h"
 
@@ -8,18 +9,17 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 // The binding to the TMEX driver library, loaded at run time by name: IBFS32.DLL
 // on Windows, libIBFS32.so beside the executable here.
 class TabletDataLoaderHelper {
 public:
-    enum class OpenResult { Opened, LibraryFailure, DriverFailure, SetupFailure };
-
     struct Session {
         int16_t portNumber = 0;
         int16_t portType = 0;
         int32_t handle = 0;
-        int16_t setupResult = -1;
+        bool open = false;   // started and not yet ended
         QString versionText; // the port type's driver version after OpenSession
     };
 
@@ -30,26 +30,33 @@ public:
 
     static QString defaultLibraryPath();
 
-    // False when the library does not load or an entry point other than
-    // TMTouchReset and TMCRC is missing.
+    // Looks up all fourteen entry points; false when the library does not load
+    // or one that the program calls is missing (TMCRC, TMTouchReset,
+    // TMReadPacket and TMExtendedReadPage may be absent).
     bool Load();
     void Unload();
     bool loaded() const { return library_.isLoaded(); }
 
-    // Load, default port, versions, session, setup; the driver and setup
-    // failures unload the library again.
-    OpenResult OpenSession(Session& session);
+    // Load, default port, versions, session, setup. The driver and setup
+    // failures unload the library again; a session started is ended first.
+    BindingStatus OpenSession(Session& session);
+    void EndSession(Session& session);
 
-    // Reads the clock bytes at 0x202 into `buffer` until two reads agree:
-    // 1 stable, 0 not stable after five attempts, -1 no device.
-    int16_t ReadClock(int32_t session, std::array<uint8_t, 5>& buffer);
+    // The memory read command from `address`, then as many bytes as `out`
+    // holds, on the device the bus has just selected.
+    void ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out);
+
+    // Reads the clock bytes at 0x202 of the device with this ROM code (Match
+    // ROM) into `buffer` until two reads agree, at most five times: Ok stable,
+    // Unstable, NoDevice. A clock of all 0xFF bytes is what an empty bus
+    // reads, never a stable clock.
+    BindingStatus ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,
+                            std::array<uint8_t, 5>& buffer);
     static void ClockToDate(TabletClock& clock, const std::array<uint8_t, 5>& buffer);
 
     // One CRC-8 step, through the driver's TMCRC when it has one.
     uint8_t crc8Step(uint8_t seed, uint8_t byte);
     bool hasTouchReset() const { return TMTouchReset != nullptr; }
-
-    uint8_t* stateBuffer() { return stateBuffer_.data(); }
 
     // The entry points, named as the library exports them.
     tmex::TMGetTypeVersionFn TMGetTypeVersion = nullptr;

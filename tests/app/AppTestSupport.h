@@ -3,6 +3,7 @@
 #include "EventTableModel.h"
 #include "TForm1.h"
 #include "TabletDataLoader.h"
+#include "ReadCommandRecord.h"
 #include "TabletImage.h"
 #include "UserDialogs.h"
 #include "support/SimFolder.h"
@@ -104,19 +105,13 @@ protected:
 // the tablet's own clock dates the list.)
 inline TabletImage craftedImage(uint8_t device, const std::vector<uint32_t>& words) {
     TabletImage image;
-    auto& b = image.bytes();
-    const uint8_t command[7] = {0x04, 0x11, 0x22, 0x33, 0x44, 0x02, 0x00};
-    std::copy(std::begin(command), std::end(command), b.begin());
-    b[8] = device;
-    const uint32_t stamp = 400000;
-    for (int i = 0; i < 4; ++i)
-        b[static_cast<size_t>(9 + i)] = static_cast<uint8_t>(stamp >> (8 * i));
-    std::fill(b.begin() + 16, b.begin() + 512, 0xFF);
-    size_t at = 16;
-    for (uint32_t w : words) {
-        for (int i = 0; i < 4; ++i)
-            b[at++] = static_cast<uint8_t>(w >> (8 * i));
-    }
+    const std::array<uint8_t, 8> rom = {0x04, 0x44, 0x88, 0xCC, 0x10, 0, 0, 0};
+    image.setReadCommand(ReadCommandRecord::build(rom, 2));
+    image.setDeviceNumber(device);
+    image.setTimeStamp(400000);
+    std::fill(image.eventArea().begin(), image.eventArea().end(), 0xFF);
+    for (size_t i = 0; i < words.size(); ++i)
+        image.setRecord(i, words[i]);
     image.seal();
     return image;
 }

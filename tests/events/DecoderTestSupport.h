@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LittleEndian.h"
 #include "ParserFactory.h"
 
 #include <cstdint>
@@ -10,21 +11,23 @@
 inline constexpr double kTestNow = 45292.5;
 
 inline std::vector<uint8_t> records(std::initializer_list<uint32_t> words) {
-    std::vector<uint8_t> bytes;
-    for (uint32_t w : words)
-        for (int i = 0; i < 4; ++i)
-            bytes.push_back(static_cast<uint8_t>(w >> (8 * i)));
+    std::vector<uint8_t> bytes(4 * words.size());
+    size_t at = 0;
+    for (uint32_t w : words) {
+        le::write32(bytes.data() + at, w);
+        at += 4;
+    }
     return bytes;
 }
 
 // Word of the main and military layout.
 inline uint32_t mainWord(int code, int sub, uint32_t seconds) {
-    return static_cast<uint32_t>(code) << 28 | static_cast<uint32_t>(sub) << 24 |
-           (seconds & 0xFFFFFF);
+    return variantRow(Variant::Main)
+        .codec->encode({static_cast<uint8_t>(code << 4 | sub), 0, seconds});
 }
 
-// Word of the garage layout.
+// Word of the garage layout; the time in 8-second units.
 inline uint32_t garageWord(int kind, int detail, uint32_t units) {
-    return static_cast<uint32_t>(detail) << 24 | static_cast<uint32_t>(kind) << 22 |
-           (units & 0x3FFFFF);
+    return variantRow(Variant::Garage)
+        .codec->encode({static_cast<uint8_t>(detail), static_cast<uint8_t>(kind), units * 8});
 }

@@ -1,6 +1,7 @@
 #include "TabletImage.h"
 #include "ImageCheckMessages.h"
 #include "OneWireCrc.h"
+#include "ReadCommandRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -11,15 +12,12 @@ namespace {
 
 TabletImage sealedImage() {
     TabletImage image;
-    auto& b = image.bytes();
-    const uint8_t header[] = {0x04, 0x12, 0x34, 0x56, 0x78, 0x02, 0x00};
-    std::copy(std::begin(header), std::end(header), b.begin());
-    b[8] = 3;
-    b[9] = 0x80;
-    b[10] = 0x1A;
-    b[11] = 0x06;
-    for (size_t i = 16; i < 512; ++i)
-        b[i] = static_cast<uint8_t>(i * 7);
+    const std::array<uint8_t, 8> rom = {0x04, 0x48, 0xD1, 0x58, 0xE1, 0, 0, 0};
+    image.setReadCommand(ReadCommandRecord::build(rom, 2));
+    image.setDeviceNumber(3);
+    image.setTimeStamp(0x061A80);
+    for (size_t i = 0; i < TabletImage::kEventAreaSize; ++i)
+        image.eventArea()[i] = static_cast<uint8_t>((i + TabletImage::kEventArea) * 7);
     image.seal();
     return image;
 }
@@ -118,6 +116,35 @@ TEST(TabletImage, FieldsAreLittleEndianAndTheStampIsSigned) {
     b[515] = 0x00, b[516] = 0x00, b[517] = 0x00, b[518] = 0x80;
     EXPECT_EQ(image.timeStamp(), INT32_MIN);
     EXPECT_EQ(image.clockSeconds(), 0x80000000u);
+}
+
+TEST(TabletImage, WrittenFieldsLandAtTheirOffsets) {
+    TabletImage image;
+    image.setDeviceNumber(8);
+    image.setTimeStamp(-2);
+    image.setClock(0x11223344, 0x99);
+    image.setRecord(0, 0xA1B2C3D4);
+    image.setRecord(123, 0x01020304);
+    image.setRecord(124, 0xFFFFFFFF); // past the event area: ignored
+    const auto& b = image.bytes();
+    EXPECT_EQ(b[8], 8);
+    EXPECT_EQ((std::array<uint8_t, 4>{b[9], b[10], b[11], b[12]}),
+              (std::array<uint8_t, 4>{0xFE, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(image.clockBytes(), (std::array<uint8_t, 5>{0x99, 0x44, 0x33, 0x22, 0x11}));
+    EXPECT_EQ(b[514], 0x99);
+    EXPECT_EQ(b[515], 0x44);
+    EXPECT_EQ(b[16], 0xD4);
+    EXPECT_EQ(b[19], 0xA1);
+    EXPECT_EQ(b[508], 0x04);
+    EXPECT_EQ(b[511], 0x01);
+    EXPECT_EQ(b[512], 0x00);
+    // a controller seals its own header only: the first stays as it was
+    const std::array<uint8_t, 8> unsealed = {0x04, 1, 2, 3, 4, 2, 0, 0};
+    image.setReadCommand(unsealed);
+    image.sealSecondHeader();
+    EXPECT_EQ(image.validate(), TabletImage::Check::FirstHeader);
+    image.bytes()[7] = onewire::crc8(b.data(), 7);
+    EXPECT_EQ(image.validate(), TabletImage::Check::Passed);
 }
 
 TEST(TabletImage, CheckMessagesAreTheReadOutTexts) {

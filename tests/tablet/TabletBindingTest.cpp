@@ -1,5 +1,6 @@
 // The driver binding and the reader thread against the simulated adapter.
 #include "TabletDataLoader.h"
+#include "LittleEndian.h"
 #include "TabletDataLoaderHelper.h"
 #include "support/SimFolder.h"
 
@@ -7,6 +8,7 @@
 #include <QElapsedTimer>
 
 #include <atomic>
+#include <dlfcn.h>
 #include <thread>
 
 namespace {
@@ -81,45 +83,66 @@ TEST_F(Binding, OpenSessionReportsEachFailure) {
     struct Row {
         const char* fault;
         QString library;
-        TabletDataLoaderHelper::OpenResult result;
+        BindingStatus result;
     } rows[] = {
-        {"none", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::Opened},
-        {"setup=2", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::Opened},
-        {"setup=0", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::SetupFailure},
-        {"setup=3", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::SetupFailure},
-        {"no-port-driver", IBFS32_PATH, TabletDataLoaderHelper::OpenResult::DriverFailure},
-        {"none", IBFS32_WITHOUT_NEXT_PATH, TabletDataLoaderHelper::OpenResult::LibraryFailure},
+        {"none", IBFS32_PATH, BindingStatus::Ok},
+        {"setup=2", IBFS32_PATH, BindingStatus::Ok},
+        {"setup=0", IBFS32_PATH, BindingStatus::SetupFailure},
+        {"setup=3", IBFS32_PATH, BindingStatus::SetupFailure},
+        {"no-port-driver", IBFS32_PATH, BindingStatus::DriverFailure},
+        {"none", IBFS32_WITHOUT_NEXT_PATH, BindingStatus::LibraryFailure},
     };
     for (const Row& row : rows) {
         ASSERT_EQ(sim(std::string("fault ") + row.fault), 0);
         TabletDataLoaderHelper helper(row.library);
         TabletDataLoaderHelper::Session session;
         EXPECT_EQ(helper.OpenSession(session), row.result) << row.fault;
-        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure) {
-            EXPECT_EQ(helper.loaded(), row.result == TabletDataLoaderHelper::OpenResult::Opened)
+        if (row.result != BindingStatus::LibraryFailure) {
+            EXPECT_EQ(helper.loaded(), row.result == BindingStatus::Ok)
                 << row.fault << ": driver and setup failures unload the library";
         }
-        if (row.result != TabletDataLoaderHelper::OpenResult::LibraryFailure &&
-            row.result != TabletDataLoaderHelper::OpenResult::DriverFailure) {
+        if (row.result != BindingStatus::LibraryFailure &&
+            row.result != BindingStatus::DriverFailure) {
             EXPECT_TRUE(session.versionText.contains("USB")) << row.fault;
         }
     }
 }
 
-TEST_F(Binding, ReadClockReadsTheRunningClock) {
+// The ROM code of a tablet on the adapter, as the search finds it.
+std::array<uint8_t, 8> romOf(TabletDataLoaderHelper& helper, int32_t session, int skip = 0) {
+    std::array<uint8_t, tmex::kStateBufferSize> state{};
+    for (int i = 0; i <= skip; ++i)
+        EXPECT_EQ(helper.TMNext(session, state.data()), 1);
+    std::array<int16_t, 8> words{};
+    helper.TMRom(session, state.data(), words.data());
+    std::array<uint8_t, 8> rom{};
+    std::copy(words.begin(), words.end(), rom.begin());
+    return rom;
+}
+
+TEST_F(Binding, ReadClockReadsTheRunningClockOfTheTabletNamed) {
+    // two tablets whose clocks lie ten years apart; each is read by its ROM code
+    ASSERT_EQ(sim("new old --clock 1262304000"), 0);
+    ASSERT_EQ(sim("put demo old"), 0);
     TabletDataLoaderHelper helper(IBFS32_PATH);
     TabletDataLoaderHelper::Session session;
-    ASSERT_EQ(helper.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(helper.OpenSession(session), BindingStatus::Ok);
+    const auto demo = romOf(helper, session.handle);
+    const auto old = romOf(helper, session.handle, 1);
     std::array<uint8_t, 5> buffer{};
-    EXPECT_EQ(helper.ReadClock(session.handle, buffer), 1);
-    const uint32_t seconds =
-        buffer[1] | buffer[2] << 8 | buffer[3] << 16 | static_cast<uint32_t>(buffer[4]) << 24;
-    EXPECT_NEAR(static_cast<double>(seconds), static_cast<double>(time(nullptr)), 5.0);
+    EXPECT_EQ(helper.ReadClock(session.handle, demo, buffer), BindingStatus::Ok);
+    EXPECT_NEAR(static_cast<double>(le::read32(buffer.data() + 1)),
+                static_cast<double>(time(nullptr)), 5.0);
+    EXPECT_EQ(helper.ReadClock(session.handle, old, buffer), BindingStatus::Ok);
+    EXPECT_NEAR(static_cast<double>(le::read32(buffer.data() + 1)), 1262304000.0, 5.0);
 
+    // gone from the adapter: an empty bus reads all 0xFF, which is no clock
     ASSERT_EQ(sim("remove"), 0);
-    TabletDataLoaderHelper empty(IBFS32_PATH);
-    ASSERT_EQ(empty.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
-    EXPECT_EQ(empty.ReadClock(session.handle, buffer), -1);
+    EXPECT_EQ(helper.ReadClock(session.handle, demo, buffer), BindingStatus::NoDevice);
+    ASSERT_EQ(sim("put old"), 0);
+    EXPECT_NE(helper.ReadClock(session.handle, demo, buffer), BindingStatus::Ok)
+        << "another tablet does not answer for it";
+    helper.EndSession(session);
 }
 
 TEST_F(Binding, ReadClockOfAStoppedClockIsStableAtOnce) {
@@ -133,9 +156,10 @@ TEST_F(Binding, ReadClockOfAStoppedClockIsStableAtOnce) {
     ASSERT_EQ(sim("put still"), 0);
     TabletDataLoaderHelper helper(IBFS32_PATH);
     TabletDataLoaderHelper::Session session;
-    ASSERT_EQ(helper.OpenSession(session), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(helper.OpenSession(session), BindingStatus::Ok);
     std::array<uint8_t, 5> buffer = {0, 0x80, 0x6F, 0x5A, 0x5E};
-    EXPECT_EQ(helper.ReadClock(session.handle, buffer), 1);
+    EXPECT_EQ(helper.ReadClock(session.handle, romOf(helper, session.handle), buffer),
+              BindingStatus::Ok);
     EXPECT_EQ(buffer[1], 0x80);
     EXPECT_EQ(buffer[4], 0x5E);
 }
@@ -153,15 +177,17 @@ protected:
 TEST_F(Reader, CopiesTheTabletAndNotifiesOnce) {
     std::atomic<int> notified{0};
     auto r = reader(notified);
-    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
     r->resume();
     ASSERT_TRUE(r->wait(10000));
     EXPECT_EQ(notified, 1);
-    const TabletReadout out = r->readout();
+    const TabletReading out = r->readout().reading;
     EXPECT_EQ(out.familyCode(), 4);
-    EXPECT_EQ(out.lastResult, 1);
     EXPECT_EQ(withoutClock({out.image.bytes().begin(), out.image.bytes().end()}),
               withoutClock(dump("demo")));
+    // the clock read afterwards confirms the copied one
+    EXPECT_TRUE(out.clockStable);
+    EXPECT_TRUE(ReadOutJudgement::clockConfirms(out));
 }
 
 TEST_F(Reader, StopWhileSearchingEndsWithoutNotifying) {
@@ -169,7 +195,7 @@ TEST_F(Reader, StopWhileSearchingEndsWithoutNotifying) {
     setenv("ONEWIRE_SIM_TIMING", "on", 1);
     std::atomic<int> notified{0};
     auto r = reader(notified);
-    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
     r->resume();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(r->isRunning());
@@ -186,7 +212,7 @@ TEST_F(Reader, StopWhileSearchingEndsWithoutNotifying) {
 TEST_F(Reader, TerminationBeforeItEverRanMeansItNeverRuns) {
     std::atomic<int> notified{0};
     auto r = reader(notified);
-    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
     r->requestTermination();
     EXPECT_TRUE(r->suspended());
     r.reset(); // destroying it ends at once
@@ -199,11 +225,65 @@ TEST_F(Reader, AnyDeviceThatAnswersIsRead) {
     ASSERT_EQ(sim("put demo rom"), 0);
     std::atomic<int> notified{0};
     auto r = reader(notified);
-    ASSERT_EQ(r->openSession(), TabletDataLoaderHelper::OpenResult::Opened);
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
     r->resume();
     ASSERT_TRUE(r->wait(10000));
-    EXPECT_EQ(r->readout().familyCode(), 0x10);
-    EXPECT_EQ(r->readout().image[0], 0xFF);
+    EXPECT_EQ(r->readout().reading.familyCode(), 0x10);
+    EXPECT_EQ(r->readout().reading.image[0], 0xFF);
+}
+
+// Every reader ends the session it opened: after a read, when stopped while
+// searching, when it never ran, and when its setup failed.
+class Sessions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // a handle of the test's own: the binding unloads the library after a failure
+        library_ = dlopen(IBFS32_SCRIPTED_PATH, RTLD_NOW);
+        ASSERT_NE(library_, nullptr);
+        setupResult =
+            reinterpret_cast<void (*)(int16_t)>(dlsym(library_, "scriptedTmexSetupResult"));
+        openSessions = reinterpret_cast<int (*)()>(dlsym(library_, "scriptedTmexOpenSessions"));
+        ASSERT_TRUE(setupResult && openSessions);
+        setupResult(1);
+    }
+    void TearDown() override {
+        if (library_) {
+            setupResult(1);
+            dlclose(library_);
+        }
+    }
+    std::unique_ptr<TabletDataLoader> reader() {
+        return std::make_unique<TabletDataLoader>(nullptr, IBFS32_SCRIPTED_PATH, 1);
+    }
+
+    void* library_ = nullptr;
+    void (*setupResult)(int16_t) = nullptr;
+    int (*openSessions)() = nullptr;
+};
+
+TEST_F(Sessions, StoppedWhileSearching) {
+    auto r = reader();
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
+    EXPECT_EQ(openSessions(), 1);
+    r->resume();
+    r->requestTermination();
+    ASSERT_TRUE(r->wait(10000));
+    EXPECT_EQ(openSessions(), 0);
+}
+
+TEST_F(Sessions, NeverRan) {
+    auto r = reader();
+    ASSERT_EQ(r->openSession(), BindingStatus::Ok);
+    EXPECT_EQ(openSessions(), 1);
+    r.reset();
+    EXPECT_EQ(openSessions(), 0);
+}
+
+TEST_F(Sessions, SetupFailed) {
+    setupResult(0);
+    auto r = reader();
+    EXPECT_EQ(r->openSession(), BindingStatus::SetupFailure);
+    EXPECT_EQ(openSessions(), 0);
 }
 
 } // namespace

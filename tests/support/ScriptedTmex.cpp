@@ -1,0 +1,107 @@
+// A TMEX library for the tests of the program's binding: no bus, no devices.
+// Its search can be made to block until the test releases it, as a driver
+// stuck on a dead adapter would, and it counts the sessions left open. The
+// test reaches its controls through the same library handle the program uses.
+#include "Tmex.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+struct State {
+    std::mutex mutex;
+    std::condition_variable released;
+    bool blockSearch = false;
+    bool searching = false;
+    int16_t setupResult = 1;
+    int openSessions = 0;
+    int32_t nextHandle = 1;
+};
+
+State& state() {
+    static State s;
+    return s;
+}
+
+} // namespace
+
+extern "C" __attribute__((visibility("default"))) void scriptedTmexBlockSearch(bool block) {
+    State& s = state();
+    {
+        std::lock_guard lock(s.mutex);
+        s.blockSearch = block;
+    }
+    s.released.notify_all();
+}
+
+extern "C" __attribute__((visibility("default"))) void scriptedTmexSetupResult(int16_t result) {
+    std::lock_guard lock(state().mutex);
+    state().setupResult = result;
+}
+
+extern "C" __attribute__((visibility("default"))) bool scriptedTmexSearching() {
+    std::lock_guard lock(state().mutex);
+    return state().searching;
+}
+
+extern "C" __attribute__((visibility("default"))) int scriptedTmexOpenSessions() {
+    std::lock_guard lock(state().mutex);
+    return state().openSessions;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMReadDefaultPort(int16_t* portNum, int16_t* portType) {
+    *portNum = 0;
+    *portType = tmex::kUsbPortType;
+    return 1;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL Get_Version(char* text) {
+    std::strcpy(text, "scripted TMEX");
+    return 1;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMGetTypeVersion(int16_t, char* text) {
+    std::strcpy(text, "scripted USB port");
+    return 1;
+}
+
+TMEX_EXPORT int32_t TMEX_CALL TMExtendedStartSession(int16_t, int16_t, void*) {
+    std::lock_guard lock(state().mutex);
+    ++state().openSessions;
+    return state().nextHandle++;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMEndSession(int32_t) {
+    std::lock_guard lock(state().mutex);
+    --state().openSessions;
+    return 1;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMSetup(int32_t) {
+    std::lock_guard lock(state().mutex);
+    return state().setupResult;
+}
+
+// Finds nothing; while the search is blocked it does not return.
+TMEX_EXPORT int16_t TMEX_CALL TMNext(int32_t, void*) {
+    State& s = state();
+    std::unique_lock lock(s.mutex);
+    s.searching = true;
+    s.released.wait(lock, [&s] { return !s.blockSearch; });
+    s.searching = false;
+    return 0;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMRom(int32_t, void*, int16_t*) {
+    return 1;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMAccess(int32_t, void*) {
+    return 0;
+}
+
+TMEX_EXPORT int16_t TMEX_CALL TMTouchByte(int32_t, int16_t) {
+    return 0xFF;
+}
