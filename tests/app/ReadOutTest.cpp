@@ -205,15 +205,60 @@ TEST_F(ReadOut, SecondStartAfterAFinishedReadOutAndADriverFailureOnIt) {
     EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
 }
 
-TEST_F(ReadOut, TabletClockFallsBackToTheCopiedBytes) {
-    // The tablet leaves right after the read: the clock read that follows fails,
-    // and the date comes from the clock bytes the read copied (2020-02-29).
-    filledTablet("gone", "--variant main", "--clock 1582934400");
-    ASSERT_EQ(sim("fault remove-after=544"), 0);
+const QString kRemoved = "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
+
+TEST_F(ReadOut, TabletLiftedDuringTheReadIsNeverDecoded) {
+    // A main-variant tablet with only a few events: most of its event area is
+    // erased, so a tablet lifted there still passes every check. Lifted after
+    // N bytes, a read-out either fails with a message or, when the whole image
+    // and the clock were read, shows the tablet's own events.
+    filledTablet("lift", "--variant main", "--clock 1582934400");
     auto form = makeForm();
     ASSERT_TRUE(readOut(*form));
-    EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: 29.02.2020");
+    const auto* shown = form->events();
+    ASSERT_NE(shown, nullptr);
+    const int records = shown->count();
+    // header, every field of the second header, the events, the erased tail,
+    // the register page and its clock bytes, and after the last byte
+    const int cuts[] = {0,   1,   7,   8,   9,   12,  13,  14,  15,  16,  17,  40,  92,
+                        93,  100, 200, 300, 400, 500, 511, 512, 513, 514, 515, 516, 517,
+                        518, 519, 530, 543, 544};
+    for (const int n : cuts) {
+        ASSERT_EQ(sim("put lift"), 0);
+        ASSERT_EQ(sim("fault remove-after=" + std::to_string(n)), 0);
+        dialogs.shown.clear();
+        ASSERT_TRUE(readOut(*form)) << n;
+        ASSERT_EQ(dialogs.shown.size(), 1u) << n;
+        EXPECT_EQ(dialogs.shown[0].text, kRemoved) << n;
+        EXPECT_EQ(dialogs.shown[0].icon, UserDialogs::Icon::Error) << n;
+        EXPECT_EQ(form->readOutResult(), 254) << n;
+        EXPECT_EQ(form->ui->Label1->text(), kIdle) << n;
+        EXPECT_EQ(form->events(), shown) << n << ": the list stays as it was";
+        EXPECT_FALSE(form->ui->InfoGrid->isVisibleTo(form.get())) << n;
+    }
+    // the tablet stays: the events are the tablet's
+    ASSERT_EQ(sim("put lift"), 0);
+    ASSERT_EQ(sim("fault none"), 0);
+    dialogs.shown.clear();
+    ASSERT_TRUE(readOut(*form));
     EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
+    ASSERT_EQ(form->events()->count(), records);
+}
+
+TEST_F(ReadOut, TheDateLineIsTheReadTablets) {
+    // Two tablets ten years apart: the date line always shows the one the
+    // search found first and the read copied.
+    filledTablet("late", "--variant garage", "--clock 1582934400 --serial 000000000002");
+    filledTablet("early", "--variant garage", "--clock 1262304000 --serial 000000000001");
+    for (const auto& [order, date] :
+         {std::pair<std::string, QString>{"late early", "29.02.2020"}, {"early late", "01.01.2010"}}) {
+        ASSERT_EQ(sim("put " + order), 0);
+        auto form = makeForm();
+        ASSERT_TRUE(readOut(*form));
+        ASSERT_EQ(dialogs.texts().last(), kQuestion) << order;
+        EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + date)
+            << order;
+    }
 }
 
 TEST_F(ReadOut, TwoDigitYearsWidenTo1970To2069) {
