@@ -148,8 +148,10 @@ int cmdController(const SimAdapter& adapter, Args& a) {
             return usage(opt + " needs a value");
         const std::string v = a.next();
         if (opt == "--variant") {
-            if (!controllerVariantFromName(v, options.variant))
+            const auto variant = variantFromName(v);
+            if (!variant)
                 return usage("--variant takes main, garage or military");
+            options.variant = *variant;
             variantGiven = true;
         } else if (opt == "--device") {
             const auto d = parseNumber(v, 10, 255);

@@ -1,7 +1,9 @@
 #include "Controller.h"
 
+#include "LittleEndian.h"
 #include "OneWireCrc.h"
 #include "ReadCommandRecord.h"
+#include "TabletImage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,29 +16,6 @@ namespace {
 constexpr int kRecords = 124;
 constexpr int64_t kDay = 86400;
 constexpr int64_t kHour = 3600;
-constexpr int64_t kMainCounterRange = int64_t(1) << 24;         // seconds
-constexpr int64_t kGarageCounterRange = (int64_t(1) << 22) * 8; // seconds, 8 s units
-
-struct VariantProfile {
-    ControllerVariant variant;
-    const char* name;
-    int device;
-    int zones;
-};
-
-constexpr VariantProfile kProfiles[] = {
-    {ControllerVariant::Main, "main", 7, 4},
-    {ControllerVariant::Garage, "garage", 3, 0},
-    {ControllerVariant::Military, "military", 8, 5},
-};
-
-const VariantProfile& profile(ControllerVariant v) {
-    for (const auto& p : kProfiles)
-        if (p.variant == v)
-            return p;
-    return kProfiles[1];
-}
-
 // The group codes the scripted histories use, per main-layout variant.
 struct MainCodes {
     int normal, console, zoneFault, zoneInfo, automation, power, notification;
@@ -109,7 +88,7 @@ std::vector<Step> scriptedMain(const MainCodes& c, int zones) {
     };
 }
 
-std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
+std::vector<Step> randomHistory(Variant v, uint32_t seed, int count) {
     // mt19937 is the same everywhere; the distributions and std::shuffle are not,
     // so the mapping to ranges and the shuffle are our own.
     std::mt19937 rng(seed);
@@ -120,7 +99,7 @@ std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
     // every code of the variant at least once, then any codes
     for (int i = 0; i < count; ++i) {
         Step s{};
-        if (v == ControllerVariant::Garage) {
+        if (v == Variant::Garage) {
             s.kind = static_cast<uint8_t>(i < 4 ? i : pick(0, 3));
             s.code = static_cast<uint8_t>(pick(0, 255));
             if (s.kind == 3 && pick(0, 2) == 0)
@@ -143,24 +122,12 @@ std::vector<Step> randomHistory(ControllerVariant v, uint32_t seed, int count) {
     return steps;
 }
 
-uint32_t encode(ControllerVariant v, uint8_t kind, uint8_t code, int64_t counter) {
-    if (v == ControllerVariant::Garage) {
-        const uint32_t units = static_cast<uint32_t>((counter / 8) & 0x3FFFFF);
-        return static_cast<uint32_t>(code) << 24 | static_cast<uint32_t>(kind & 3) << 22 | units;
-    }
-    return static_cast<uint32_t>(code) << 24 | static_cast<uint32_t>(counter & 0xFFFFFF);
+uint32_t encode(Variant v, uint8_t kind, uint8_t code, int64_t counter) {
+    const RecordCodec& codec = *variantRow(v).codec;
+    return codec.encode({code, kind, static_cast<uint32_t>(counter % codec.counterRange)});
 }
 
 } // namespace
-
-bool controllerVariantFromName(const std::string& name, ControllerVariant& variant) {
-    for (const auto& p : kProfiles)
-        if (name == p.name) {
-            variant = p.variant;
-            return true;
-        }
-    return false;
-}
 
 std::string readCommandProblem(const MemoryButton& tablet) {
     const auto& m = tablet.memory();
@@ -179,16 +146,16 @@ std::string readCommandProblem(const MemoryButton& tablet) {
 }
 
 EventMemory buildEventMemory(const ControllerOptions& options) {
-    const ControllerVariant v = options.variant;
-    const bool garage = v == ControllerVariant::Garage;
+    const Variant v = options.variant;
+    const bool garage = v == Variant::Garage;
     std::vector<Step> steps;
     if (options.seed)
         steps = randomHistory(v, *options.seed, options.events < 0 ? kRecords : options.events);
     else if (garage)
         steps = scriptedGarage();
     else
-        steps = scriptedMain(v == ControllerVariant::Main ? kMainCodes : kMilitaryCodes,
-                             profile(v).zones);
+        steps = scriptedMain(v == Variant::Main ? kMainCodes : kMilitaryCodes,
+                             variantRow(v).zones);
 
     // Walk the timeline oldest first; the controller logs each step with its counter.
     std::vector<uint32_t> logged;
@@ -210,12 +177,9 @@ EventMemory buildEventMemory(const ControllerOptions& options) {
         count = std::min(count, options.events);
     count = std::min(count, kRecords);
     // newest first
-    for (int i = 0; i < count; ++i) {
-        const uint32_t w = logged[logged.size() - 1 - static_cast<size_t>(i)];
-        for (int b = 0; b < 4; ++b)
-            memory.area[static_cast<size_t>(4 * i + b)] = static_cast<uint8_t>(w >> (8 * b));
-    }
-    const int64_t range = garage ? kGarageCounterRange : kMainCounterRange;
+    for (int i = 0; i < count; ++i)
+        le::write32(memory.area.data() + 4 * i, logged[logged.size() - 1 - static_cast<size_t>(i)]);
+    const int64_t range = variantRow(v).codec->counterRange;
     counter = restartPending ? 30 : counter + 2 * kHour;
     memory.counterNow = counter % range;
     if (garage)
@@ -230,27 +194,22 @@ bool touchController(MemoryButton& tablet, const ControllerOptions& options, dou
         return false;
     const EventMemory events = buildEventMemory(options);
     auto& m = tablet.memory();
-    std::copy(events.area.begin(), events.area.end(), m.begin() + 16);
+    TabletImage image(m);
+    std::copy(events.area.begin(), events.area.end(), image.eventArea().begin());
 
     // The time stamp relates the counter to the tablet's clock: main and garage
     // store clock minus counter, the military controller its counter.
     uint32_t clockSeconds = 0;
     uint8_t fraction = 0;
     tablet.clockAt(now, clockSeconds, fraction);
-    const int64_t stamp64 = options.variant == ControllerVariant::Military
-                                ? events.counterNow
-                                : static_cast<int64_t>(clockSeconds) - events.counterNow;
-    const uint32_t stamp = static_cast<uint32_t>(stamp64);
-    const int device = options.device >= 0 ? options.device : profile(options.variant).device;
-    m[8] = static_cast<uint8_t>(device);
-    for (int i = 0; i < 4; ++i)
-        m[static_cast<size_t>(9 + i)] = static_cast<uint8_t>(stamp >> (8 * i));
-    uint16_t sum = 0;
-    for (size_t i = 16; i < 512; ++i)
-        sum = static_cast<uint16_t>(sum + m[i]);
-    m[13] = static_cast<uint8_t>(sum);
-    m[14] = static_cast<uint8_t>(sum >> 8);
-    m[15] = onewire::crc8(m.data() + 8, 7);
+    const int64_t stamp = options.variant == Variant::Military
+                              ? events.counterNow
+                              : static_cast<int64_t>(clockSeconds) - events.counterNow;
+    image.setTimeStamp(static_cast<int32_t>(static_cast<uint32_t>(stamp)));
+    image.setDeviceNumber(static_cast<uint8_t>(
+        options.device >= 0 ? options.device : variantRow(options.variant).deviceNumber));
+    image.sealSecondHeader();
+    std::copy_n(image.bytes().begin(), TabletImage::kHeadersAndEvents, m.begin());
     return true;
 }
 

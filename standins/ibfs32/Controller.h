@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoryButton.h"
+#include "ParserFactory.h"
 
 #include <array>
 #include <cstdint>
@@ -10,13 +11,9 @@
 
 namespace onewiresim {
 
-enum class ControllerVariant { Main, Garage, Military };
-
-bool controllerVariantFromName(const std::string& name, ControllerVariant& variant);
-
 struct ControllerOptions {
-    ControllerVariant variant = ControllerVariant::Garage;
-    int device = -1;              // -1: the variant's own (7 main, 3 garage, 8 military)
+    Variant variant = Variant::Garage;
+    int device = -1;              // -1: the variant's own, from the variant table
     std::optional<uint32_t> seed; // a reproducible random history covering every code
     int events = -1;              // how many records carry events; the rest stay erased
 };

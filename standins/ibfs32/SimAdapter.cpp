@@ -399,7 +399,7 @@ std::unique_ptr<MemoryButton> makeDemoTablet(double now) {
     const auto command = ReadCommandRecord::build(rom, 2);
     std::copy(command.begin(), command.end(), tablet->memory().begin());
     ControllerOptions options;
-    options.variant = ControllerVariant::Garage;
+    options.variant = Variant::Garage;
     options.device = 3;
     std::string error;
     touchController(*tablet, options, now, error);

@@ -42,9 +42,9 @@ TEST(Controller, SerialKeyIsTheLowSerialRotatedRightByTwo) {
 }
 
 TEST(Controller, FilledTabletPassesTheChecksForEveryVariant) {
-    const std::pair<ControllerVariant, uint8_t> rows[] = {{ControllerVariant::Main, 7},
-                                                          {ControllerVariant::Garage, 3},
-                                                          {ControllerVariant::Military, 8}};
+    const std::pair<Variant, uint8_t> rows[] = {{Variant::Main, 7},
+                                                          {Variant::Garage, 3},
+                                                          {Variant::Military, 8}};
     for (const auto& [variant, device] : rows) {
         for (std::optional<uint32_t> seed :
              {std::optional<uint32_t>(), std::optional<uint32_t>(9)}) {
@@ -105,8 +105,8 @@ TEST(Controller, AcceptsBothCommandVersions) {
 }
 
 TEST(Controller, SeededHistoryIsReproducibleAndCoversEveryCode) {
-    for (ControllerVariant v :
-         {ControllerVariant::Main, ControllerVariant::Garage, ControllerVariant::Military}) {
+    for (Variant v :
+         {Variant::Main, Variant::Garage, Variant::Military}) {
         ControllerOptions o;
         o.variant = v;
         o.seed = 42;
@@ -116,18 +116,18 @@ TEST(Controller, SeededHistoryIsReproducibleAndCoversEveryCode) {
         EXPECT_NE(buildEventMemory(o).area, a.area);
         std::set<int> groups;
         for (size_t i = 0; i < 496; i += 4) {
-            if (v == ControllerVariant::Garage)
+            if (v == Variant::Garage)
                 groups.insert(a.area[i + 2] >> 6);
             else
                 groups.insert(a.area[i + 3] >> 4);
         }
-        EXPECT_EQ(groups.size(), v == ControllerVariant::Garage ? 4u : 16u);
+        EXPECT_EQ(groups.size(), v == Variant::Garage ? 4u : 16u);
     }
 }
 
 TEST(Controller, EventsOptionLeavesTheRestErased) {
     ControllerOptions o;
-    o.variant = ControllerVariant::Main;
+    o.variant = Variant::Main;
     o.seed = 1;
     o.events = 10;
     const EventMemory m = buildEventMemory(o);
@@ -140,14 +140,11 @@ TEST(Controller, EventsOptionLeavesTheRestErased) {
 // before it, for every variant's time rule.
 TEST(Controller, DecodedNewestEventLiesTwoHoursBeforeTheTouch) {
     const double nowDays = 25569.0 + kNow / 86400.0;
-    const std::pair<ControllerVariant, Variant> rows[] = {
-        {ControllerVariant::Main, Variant::Main},
-        {ControllerVariant::Garage, Variant::Garage},
-        {ControllerVariant::Military, Variant::Military}};
-    for (const auto& [cv, dv] : rows) {
+    for (const VariantRow& row : variantTable()) {
+        const Variant dv = row.variant;
         MemoryButton t = tabletWithCommand();
         ControllerOptions o;
-        o.variant = cv;
+        o.variant = dv;
         std::string error;
         ASSERT_TRUE(touchController(t, o, kNow, error));
         const TabletImage image = imageOf(t, kNow);
