@@ -15,8 +15,8 @@
 #include "ui_TStatusForm.h"
 
 #include <QCloseEvent>
-#include <QDeadlineTimer>
 #include <QDate>
+#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -324,9 +324,9 @@ void TForm1::completeReadOut(const TabletReadout& readout) {
     if (message(nullptr, kShowEventsQuestion, QString(), UserDialogs::Buttons::YesNo) !=
         UserDialogs::Answer::Yes)
         return;
-    installEvents(decoder->decodeImage(readout.reading.image.bytes(),
-                                       TabletImage::kHeadersAndEvents),
-                  decoder);
+    installEvents(
+        decoder->decodeImage(readout.reading.image.bytes(), TabletImage::kHeadersAndEvents),
+        decoder);
     showData(true);
 }
 

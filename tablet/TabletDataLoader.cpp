@@ -62,7 +62,8 @@ void TabletDataLoader::run() {
     driver_.ReadMemory(session, 0x0000, reading.image.bytes());
     // Read the clock of the same device again: only a tablet that answers
     // after the last byte was there for all of them.
-    reading.clockStable = driver_.ReadClock(session, reading.rom, reading.clock) == BindingStatus::Ok;
+    reading.clockStable =
+        driver_.ReadClock(session, reading.rom, reading.clock) == BindingStatus::Ok;
     reading.secondsTaken = static_cast<uint32_t>((taken.elapsed() + 999) / 1000);
     driver_.EndSession(session_);
     setPriority(QThread::LowestPriority);

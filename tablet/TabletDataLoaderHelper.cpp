@@ -59,8 +59,8 @@ bool TabletDataLoaderHelper::Load() {
     all &= resolve(TMNext, "TMNext");
     all &= resolve(TMRom, "TMRom");
     all &= resolve(TMTouchByte, "TMTouchByte");
-    resolve(TMTouchReset, "TMTouchReset"); // only the writer resets the bus
-    resolve(TMReadPacket, "TMReadPacket"); // never called
+    resolve(TMTouchReset, "TMTouchReset");             // only the writer resets the bus
+    resolve(TMReadPacket, "TMReadPacket");             // never called
     resolve(TMExtendedReadPage, "TMExtendedReadPage"); // never called
     all &= resolve(TMAccess, "TMAccess");
     return all;

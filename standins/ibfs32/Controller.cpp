@@ -154,8 +154,7 @@ EventMemory buildEventMemory(const ControllerOptions& options) {
     else if (garage)
         steps = scriptedGarage();
     else
-        steps = scriptedMain(v == Variant::Main ? kMainCodes : kMilitaryCodes,
-                             variantRow(v).zones);
+        steps = scriptedMain(v == Variant::Main ? kMainCodes : kMilitaryCodes, variantRow(v).zones);
 
     // Walk the timeline oldest first; the controller logs each step with its counter.
     std::vector<uint32_t> logged;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "EventTableModel.h"
+#include "ReadCommandRecord.h"
 #include "TForm1.h"
 #include "TabletDataLoader.h"
-#include "ReadCommandRecord.h"
 #include "TabletImage.h"
 #include "UserDialogs.h"
 #include "support/SimFolder.h"

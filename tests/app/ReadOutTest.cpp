@@ -220,9 +220,9 @@ TEST_F(ReadOut, TabletLiftedDuringTheReadIsNeverDecoded) {
     const int records = shown->count();
     // header, every field of the second header, the events, the erased tail,
     // the register page and its clock bytes, and after the last byte
-    const int cuts[] = {0,   1,   7,   8,   9,   12,  13,  14,  15,  16,  17,  40,  92,
-                        93,  100, 200, 300, 400, 500, 511, 512, 513, 514, 515, 516, 517,
-                        518, 519, 530, 543, 544};
+    const int cuts[] = {0,   1,   7,   8,   9,   12,  13,  14,  15,  16,  17,
+                        40,  92,  93,  100, 200, 300, 400, 500, 511, 512, 513,
+                        514, 515, 516, 517, 518, 519, 530, 543, 544};
     for (const int n : cuts) {
         ASSERT_EQ(sim("put lift"), 0);
         ASSERT_EQ(sim("fault remove-after=" + std::to_string(n)), 0);
@@ -250,8 +250,8 @@ TEST_F(ReadOut, TheDateLineIsTheReadTablets) {
     // search found first and the read copied.
     filledTablet("late", "--variant garage", "--clock 1582934400 --serial 000000000002");
     filledTablet("early", "--variant garage", "--clock 1262304000 --serial 000000000001");
-    for (const auto& [order, date] :
-         {std::pair<std::string, QString>{"late early", "29.02.2020"}, {"early late", "01.01.2010"}}) {
+    for (const auto& [order, date] : {std::pair<std::string, QString>{"late early", "29.02.2020"},
+                                      {"early late", "01.01.2010"}}) {
         ASSERT_EQ(sim("put " + order), 0);
         auto form = makeForm();
         ASSERT_TRUE(readOut(*form));

@@ -22,8 +22,7 @@ protected:
     void TearDown() override {
         if (library_) {
             blockSearch(false);
-            EXPECT_TRUE(
-                QTest::qWaitFor([] { return TForm1::readersLeftRunning() == 0; }, 10000));
+            EXPECT_TRUE(QTest::qWaitFor([] { return TForm1::readersLeftRunning() == 0; }, 10000));
             dlclose(library_);
         }
         AppTest::TearDown();

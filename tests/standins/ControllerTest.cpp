@@ -42,9 +42,8 @@ TEST(Controller, SerialKeyIsTheLowSerialRotatedRightByTwo) {
 }
 
 TEST(Controller, FilledTabletPassesTheChecksForEveryVariant) {
-    const std::pair<Variant, uint8_t> rows[] = {{Variant::Main, 7},
-                                                          {Variant::Garage, 3},
-                                                          {Variant::Military, 8}};
+    const std::pair<Variant, uint8_t> rows[] = {
+        {Variant::Main, 7}, {Variant::Garage, 3}, {Variant::Military, 8}};
     for (const auto& [variant, device] : rows) {
         for (std::optional<uint32_t> seed :
              {std::optional<uint32_t>(), std::optional<uint32_t>(9)}) {
@@ -105,8 +104,7 @@ TEST(Controller, AcceptsBothCommandVersions) {
 }
 
 TEST(Controller, SeededHistoryIsReproducibleAndCoversEveryCode) {
-    for (Variant v :
-         {Variant::Main, Variant::Garage, Variant::Military}) {
+    for (Variant v : {Variant::Main, Variant::Garage, Variant::Military}) {
         ControllerOptions o;
         o.variant = v;
         o.seed = 42;

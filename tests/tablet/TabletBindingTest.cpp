@@ -1,6 +1,6 @@
 // The driver binding and the reader thread against the simulated adapter.
-#include "TabletDataLoader.h"
 #include "LittleEndian.h"
+#include "TabletDataLoader.h"
 #include "TabletDataLoaderHelper.h"
 #include "support/SimFolder.h"
 
