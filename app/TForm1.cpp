@@ -16,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QDate>
-#include <QDeadlineTimer>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -49,13 +48,6 @@ const QString kShowEventsQuestion =
 
 constexpr int kToolBarHeight = 33;
 constexpr int kBinaryColumnWidth = 80;
-
-// Readers the close left stuck in the driver: never destroyed, as their
-// threads may still be inside their objects.
-std::vector<std::unique_ptr<TabletDataLoader>>& abandonedReaders() {
-    static auto* readers = new std::vector<std::unique_ptr<TabletDataLoader>>;
-    return *readers;
-}
 
 } // namespace
 
@@ -134,14 +126,7 @@ TForm1::~TForm1() {
         const std::lock_guard lock(mailbox_->mutex);
         mailbox_->form = nullptr;
     }
-    releaseReaders();
-}
-
-int TForm1::readersLeftRunning() {
-    int running = 0;
-    for (const auto& reader : abandonedReaders())
-        running += reader->isRunning() ? 1 : 0;
-    return running;
+    readers_.release();
 }
 
 std::unique_ptr<TForm1> TForm1::startUp(UserDialogs& dialogs) {
@@ -207,10 +192,10 @@ bool TForm1::reportOpenFailure(BindingStatus status) {
 }
 
 void TForm1::FormCreate() {
-    reader_ = makeReader();
-    const BindingStatus status = reader_->openSession();
+    readers_.replace(makeReader());
+    const BindingStatus status = reader()->openSession();
     if (status != BindingStatus::LibraryFailure && status != BindingStatus::DriverFailure)
-        driverTexts_[2] = reader_->session().versionText;
+        driverTexts_[2] = reader()->session().versionText;
     closeAtStart_ = !reportOpenFailure(status);
     if (status == BindingStatus::LibraryFailure || status == BindingStatus::DriverFailure)
         return;
@@ -221,61 +206,26 @@ void TForm1::FormCreate() {
 void TForm1::MenuStartClick() {
     setPrompt(kWaitingPrompt);
     ui->InfoGrid->hide();
-    if (reader_ && reader_->suspended() && !reader_->terminationRequested()) {
-        startReader(QThread::LowestPriority);
+    TabletDataLoader* current = reader();
+    if (current && current->suspended() && !current->terminationRequested()) {
+        readers_.start(QThread::LowestPriority);
         return;
     }
     // A reader still searching keeps the port: two never search it at once.
-    if (reader_ && reader_->isRunning() && !reader_->terminationRequested())
+    if (current && current->isRunning() && !current->terminationRequested())
         return;
-    retire(std::move(reader_));
-    reader_ = makeReader();
-    if (!reportOpenFailure(reader_->openSession())) {
+    readers_.replace(makeReader());
+    if (!reportOpenFailure(reader()->openSession())) {
         // This reader never runs: the next Start makes a new one and tries again.
-        reader_->requestTermination();
+        readers_.stop();
         return;
     }
-    startReader(QThread::NormalPriority);
-}
-
-void TForm1::startReader(QThread::Priority priority) {
-    if (!ending_.empty()) {
-        // a stopped reader ends within one search of the bus; this one follows it
-        if (!pendingStart_)
-            pendingStart_ = priority;
-        return;
-    }
-    pendingStart_.reset();
-    reader_->resume(priority);
-}
-
-void TForm1::retire(std::unique_ptr<TabletDataLoader> reader) {
-    if (!reader)
-        return;
-    if (!reader->isRunning()) {
-        reader.reset();
-        return;
-    }
-    connect(reader.get(), &QThread::finished, this, &TForm1::readerEnded, Qt::QueuedConnection);
-    ending_.push_back(std::move(reader));
-    if (ending_.back()->isFinished())
-        readerEnded();
-}
-
-void TForm1::readerEnded() {
-    std::erase_if(ending_, [](const auto& reader) { return reader->isFinished(); });
-    if (!ending_.empty() || !pendingStart_)
-        return;
-    const QThread::Priority priority = *pendingStart_;
-    pendingStart_.reset();
-    if (reader_ && reader_->suspended() && !reader_->terminationRequested())
-        reader_->resume(priority);
+    readers_.start(QThread::NormalPriority);
 }
 
 void TForm1::MenuStopClick() {
     setPrompt(kIdlePrompt);
-    if (reader_)
-        reader_->requestTermination();
+    readers_.stop();
 }
 
 void TForm1::stopWaitingReadOut() {
@@ -288,7 +238,7 @@ void TForm1::stopWaitingReadOut() {
 
 void TForm1::completeReadOut(const TabletReadout& readout) {
     // A reader that was stopped, or replaced, no longer speaks for the window.
-    if (!reader_ || readout.reader != reader_->id() || reader_->terminationRequested())
+    if (!reader() || readout.reader != reader()->id() || reader()->terminationRequested())
         return;
     struct Done {
         TForm1* form;
@@ -491,29 +441,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     FormResize();
 }
 
-void TForm1::releaseReaders() {
-    pendingStart_.reset();
-    std::vector<std::unique_ptr<TabletDataLoader>> readers = std::move(ending_);
-    ending_.clear();
-    if (reader_)
-        readers.push_back(std::move(reader_));
-    for (const auto& reader : readers)
-        reader->requestTermination();
-    QDeadlineTimer firstWait(kCloseWaitMs);
-    for (const auto& reader : readers)
-        reader->wait(firstWait);
-    // A driver call that never returns must not keep the program: after the
-    // last wait the reader stays where it is, untouched.
-    QDeadlineTimer lastWait(kCloseGiveUpMs - kCloseWaitMs);
-    for (auto& reader : readers) {
-        if (reader->wait(lastWait))
-            reader.reset();
-        else
-            abandonedReaders().push_back(std::move(reader));
-    }
-}
-
 void TForm1::closeEvent(QCloseEvent* event) {
-    releaseReaders();
+    readers_.release();
     event->accept();
 }

@@ -5,6 +5,7 @@
 #include "DateTime.h"
 #include "EventCollection.h"
 #include "ParserFactory.h"
+#include "ReaderSlot.h"
 #include "TabletReadout.h"
 #include "UserDialogs.h"
 
@@ -14,7 +15,6 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
-#include <vector>
 
 namespace Ui {
 class TForm1;
@@ -22,7 +22,6 @@ class TForm1;
 class EventTableModel;
 class QLabel;
 struct ReadOutMailbox;
-class TabletDataLoader;
 class TAbout;
 class TDateTimeSelect;
 class TForm4;
@@ -44,11 +43,6 @@ struct AppEnvironment {
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kCloseWaitMs = 300;
-    // How long the close waits in all for a reader stuck in the driver before
-    // the program ends without it.
-    static constexpr int kCloseGiveUpMs = 3000;
-
     explicit TForm1(AppEnvironment environment, QWidget* parent = nullptr);
     ~TForm1() override;
 
@@ -70,9 +64,7 @@ public:
     QLabel* statusPanel(int index) const { return index == 0 ? panel1_ : panel2_; }
     const EventCollection* events() const { return events_.get(); }
     EventTableModel* model() const { return model_; }
-    TabletDataLoader* reader() const { return reader_.get(); }
-    // Readers the close had to leave behind in the driver, still running.
-    static int readersLeftRunning();
+    TabletDataLoader* reader() const { return readers_.current(); }
     uint8_t readOutResult() const { return readOutResult_; }
 
     // Replaces the list on display and refills the table. The time correction
@@ -115,13 +107,6 @@ private:
     void stopWaitingReadOut();
     // A new reader, not yet started, whose notifier posts its result to this window.
     std::unique_ptr<TabletDataLoader> makeReader();
-    // Starts the current reader once no stopped reader is still on the port.
-    void startReader(QThread::Priority priority);
-    // A reader that was replaced: ended at once, or kept until its thread ends.
-    void retire(std::unique_ptr<TabletDataLoader> reader);
-    void readerEnded();
-    // Termination for every reader, a wait, and a reader stuck in the driver left behind.
-    void releaseReaders();
     void completeReadOut(const TabletReadout& readout);
     void clearTabletLines();
     void showData(bool show);
@@ -132,10 +117,7 @@ private:
 
     AppEnvironment env_;
     bool closeAtStart_ = false;
-    std::unique_ptr<TabletDataLoader> reader_;
-    // Stopped readers whose threads have not ended yet; none searches any more.
-    std::vector<std::unique_ptr<TabletDataLoader>> ending_;
-    std::optional<QThread::Priority> pendingStart_;
+    ReaderSlot readers_;
     // Where the readers' notifiers post; emptied when the window goes.
     std::shared_ptr<ReadOutMailbox> mailbox_;
     quint64 readerCount_ = 0;

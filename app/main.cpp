@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     form->showMaximized();
     const int rc = app.exec();
     form.reset();
-    if (TForm1::readersLeftRunning() > 0) {
+    if (ReaderSlot::leftRunning() > 0) {
         // A reader stuck in the driver: end without the library's and Qt's
         // clean-up, which that thread may still be inside.
         std::fflush(nullptr);

@@ -25,7 +25,6 @@ constexpr int16_t kUsbPortType = 6;
 
 // Results named by the TMEX documentation.
 constexpr int16_t kNoDevice = -1;
-constexpr int16_t kWrongType = -2;
 constexpr int16_t kBufferTooSmall = -4;
 constexpr int16_t kFunctionNotSupported = -13;
 constexpr int16_t kPortError = -17;

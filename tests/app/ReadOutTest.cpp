@@ -14,6 +14,8 @@ namespace {
 const QString kQuestion = "Данные считаны. Отобразить информацию о событиях?";
 const QString kUnknown = "Неизвестный номер таблетки. Данные не могут быть отображены";
 const QString kIdle = "Для считывания данных выберите Файл->Считать данные";
+const QString kSum = "Ошибка проверки контрольной суммы памяти событий.\r\n Данные считаны "
+                     "некорректно.\r\n Попробуйте еще раз.";
 
 class ReadOut : public AppTest {
 protected:
@@ -243,6 +245,37 @@ TEST_F(ReadOut, TabletLiftedDuringTheReadIsNeverDecoded) {
     ASSERT_TRUE(readOut(*form));
     EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
     ASSERT_EQ(form->events()->count(), records);
+}
+
+TEST_F(ReadOut, DamageToTheEventAreaAndTheRegisterPage) {
+    // The tablet's files are rewritten with damaged bytes, as a worn part would
+    // read: the event area fails its sum; the register page outside the clock is
+    // checked by nothing and changes nothing.
+    filledTablet("worn", "--variant main");
+    const std::vector<uint8_t> good = dump("worn");
+    const struct {
+        size_t offset;
+        QStringList messages;
+    } rows[] = {
+        {16, {kSum, kUnknown}},    {300, {kSum, kUnknown}},
+        {511, {kSum, kUnknown}},   {512 + 0x0B, {kQuestion}}, // the interval timer
+        {512 + 0x1F, {kQuestion}},                            // the last byte of the page
+    };
+    for (const auto& row : rows) {
+        std::vector<uint8_t> bytes = good;
+        bytes[row.offset] ^= 0x5A;
+        const std::string file = (dir_ / "worn.bin").string();
+        std::ofstream(file, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        ASSERT_EQ(sim("load worn " + file), 0);
+        ASSERT_EQ(sim("put worn"), 0);
+        dialogs.shown.clear();
+        auto form = makeForm();
+        ASSERT_TRUE(readOut(*form)) << row.offset;
+        EXPECT_EQ(dialogs.texts(), row.messages) << row.offset;
+        EXPECT_EQ(form->events() != nullptr, row.messages == QStringList{kQuestion}) << row.offset;
+    }
 }
 
 TEST_F(ReadOut, TheDateLineIsTheReadTablets) {

@@ -22,7 +22,7 @@ protected:
     void TearDown() override {
         if (library_) {
             blockSearch(false);
-            EXPECT_TRUE(QTest::qWaitFor([] { return TForm1::readersLeftRunning() == 0; }, 10000));
+            EXPECT_TRUE(QTest::qWaitFor([] { return ReaderSlot::leftRunning() == 0; }, 10000));
             dlclose(library_);
         }
         AppTest::TearDown();
@@ -67,12 +67,12 @@ TEST_F(ReaderLife, CloseLeavesAReaderStuckInTheDriverBehind) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return searching(); }, 10000));
     form->close(); // returns although the reader never ends
     EXPECT_EQ(form->reader(), nullptr);
-    EXPECT_EQ(TForm1::readersLeftRunning(), 1);
+    EXPECT_EQ(ReaderSlot::leftRunning(), 1);
     form.reset();
     // the driver lets go long after the window has gone: the reader ends
     // without a completion and ends its session
     blockSearch(false);
-    ASSERT_TRUE(QTest::qWaitFor([] { return TForm1::readersLeftRunning() == 0; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([] { return ReaderSlot::leftRunning() == 0; }, 10000));
     EXPECT_EQ(openSessions(), 0);
     EXPECT_TRUE(dialogs.shown.empty());
 }

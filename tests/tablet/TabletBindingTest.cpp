@@ -147,21 +147,21 @@ TEST_F(Binding, ReadClockReadsTheRunningClockOfTheTabletNamed) {
 
 TEST_F(Binding, ReadClockOfAStoppedClockIsStableAtOnce) {
     ASSERT_EQ(sim("new still --clock 1582934400"), 0);
-    // stop the oscillator: control register 0x201 = 0
-    auto image = std::vector<uint8_t>(544, 0);
-    image[0x203] = 0x80, image[0x204] = 0x6F, image[0x205] = 0x5A, image[0x206] = 0x5E;
+    // the register page with its control register 0 stops the oscillator
+    TabletImage image;
+    image.setClock(1582934400);
     const std::string file = (dir_ / "still.bin").string();
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<char*>(image.data()), 544);
+    std::ofstream(file, std::ios::binary)
+        .write(reinterpret_cast<const char*>(image.bytes().data()), TabletImage::kSize);
     ASSERT_EQ(sim("load still " + file), 0);
     ASSERT_EQ(sim("put still"), 0);
     TabletDataLoaderHelper helper(IBFS32_PATH);
     TabletDataLoaderHelper::Session session;
     ASSERT_EQ(helper.OpenSession(session), BindingStatus::Ok);
-    std::array<uint8_t, 5> buffer = {0, 0x80, 0x6F, 0x5A, 0x5E};
+    std::array<uint8_t, 5> buffer = image.clockBytes();
     EXPECT_EQ(helper.ReadClock(session.handle, romOf(helper, session.handle), buffer),
               BindingStatus::Ok);
-    EXPECT_EQ(buffer[1], 0x80);
-    EXPECT_EQ(buffer[4], 0x5E);
+    EXPECT_EQ(le::read32(buffer.data() + 1), 1582934400u);
 }
 
 // The reader, as the main window drives it (labelled for ThreadSanitizer).
