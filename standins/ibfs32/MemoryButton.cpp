@@ -1,5 +1,7 @@
 #include "MemoryButton.h"
 
+#include "LittleEndian.h"
+
 #include <cmath>
 
 namespace onewiresim {
@@ -89,8 +91,7 @@ void MemoryButton::restoreClock(uint32_t seconds, uint8_t fraction, double refer
     clockFraction_ = fraction;
     clockReference_ = reference;
     registers_[2] = fraction;
-    for (int i = 0; i < 4; ++i)
-        registers_[static_cast<size_t>(3 + i)] = static_cast<uint8_t>(seconds >> (8 * i));
+    le::write32(registers_.data() + 3, seconds);
 }
 
 uint8_t MemoryButton::readByte(uint16_t address, double now) const {

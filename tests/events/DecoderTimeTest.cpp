@@ -13,13 +13,11 @@ constexpr double kWrap = 33554425.0 / 86400.0;
 
 TabletImage imageWith(uint32_t clockSeconds, int32_t stamp, std::initializer_list<uint32_t> words) {
     TabletImage image;
-    auto& b = image.bytes();
-    for (int i = 0; i < 4; ++i) {
-        b[9 + i] = static_cast<uint8_t>(static_cast<uint32_t>(stamp) >> (8 * i));
-        b[515 + i] = static_cast<uint8_t>(clockSeconds >> (8 * i));
-    }
-    const auto bytes = records(words);
-    std::copy(bytes.begin(), bytes.end(), b.begin() + 16);
+    image.setTimeStamp(stamp);
+    image.setClock(clockSeconds);
+    size_t position = 0;
+    for (uint32_t word : words)
+        image.setRecord(position++, word);
     return image;
 }
 

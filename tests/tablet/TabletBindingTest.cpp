@@ -52,10 +52,12 @@ TEST(ClockToDate, EveryCounterValueGivesItsDate) {
 
 class Binding : public SimFolderTest {};
 
-TEST_F(Binding, LoadNeedsEveryEntryPointButCrcAndReset) {
+TEST_F(Binding, LoadNeedsTheEntryPointsTheProgramCalls) {
     const std::pair<QString, bool> rows[] = {
         {IBFS32_PATH, true},
         {IBFS32_WITHOUT_CRC_PATH, true},
+        // no TMCRC, TMTouchReset, TMReadPacket or TMExtendedReadPage
+        {IBFS32_SCRIPTED_PATH, true},
         {IBFS32_WITHOUT_NEXT_PATH, false},
         {QString::fromUtf8(IBFS32_PATH) + ".missing", false},
     };
