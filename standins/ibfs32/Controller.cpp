@@ -1,7 +1,6 @@
 #include "Controller.h"
 
 #include "LittleEndian.h"
-#include "OneWireCrc.h"
 #include "ReadCommandRecord.h"
 #include "TabletImage.h"
 
@@ -131,16 +130,18 @@ uint32_t encode(Variant v, uint8_t kind, uint8_t code, int64_t counter) {
 
 std::string readCommandProblem(const MemoryButton& tablet) {
     const auto& m = tablet.memory();
-    if (m.size() < 512)
+    if (m.size() < TabletImage::kHeadersAndEvents)
         return "the tablet has no room for the event memory";
-    if (m[0] != 0x04)
+    if (m[0] != ReadCommandRecord::kCommandByte)
         return "the tablet carries no read command (command byte is not 04)";
-    if (onewire::crc8(m.data(), 7) != m[7])
+    if (!TabletImage(m).headerValid(TabletImage::kFirstHeader))
         return "the read command on the tablet fails its CRC";
-    const auto expected = ReadCommandRecord::build(tablet.rom(), m[5]);
-    if (!std::equal(expected.begin() + 1, expected.begin() + 5, m.begin() + 1))
+    const uint8_t version = m[ReadCommandRecord::kVersionOffset];
+    const auto expected = ReadCommandRecord::build(tablet.rom(), version);
+    if (!std::equal(expected.begin() + 1, expected.begin() + ReadCommandRecord::kVersionOffset,
+                    m.begin() + 1))
         return "the read command on the tablet was written for another tablet";
-    if (m[5] != 0x01 && m[5] != 0x02)
+    if (version != 0x01 && version != 0x02)
         return "the read command on the tablet has an unknown version";
     return {};
 }
