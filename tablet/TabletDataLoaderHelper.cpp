@@ -10,6 +10,9 @@
 
 TabletDataLoaderHelper::TabletDataLoaderHelper(QString libraryPath) {
     library_.setFileName(libraryPath);
+    // Unload lets go of this helper's hold only: another reader's thread may
+    // still be inside the library, which must stay mapped.
+    library_.setLoadHints(QLibrary::PreventUnloadHint);
 }
 
 TabletDataLoaderHelper::~TabletDataLoaderHelper() = default; // the library stays loaded

@@ -17,7 +17,9 @@ protected:
         blockSearch = reinterpret_cast<void (*)(bool)>(dlsym(library_, "scriptedTmexBlockSearch"));
         searching = reinterpret_cast<bool (*)()>(dlsym(library_, "scriptedTmexSearching"));
         openSessions = reinterpret_cast<int (*)()>(dlsym(library_, "scriptedTmexOpenSessions"));
-        ASSERT_TRUE(blockSearch && searching && openSessions);
+        setupResult =
+            reinterpret_cast<void (*)(int16_t)>(dlsym(library_, "scriptedTmexSetupResult"));
+        ASSERT_TRUE(blockSearch && searching && openSessions && setupResult);
     }
     void TearDown() override {
         if (library_) {
@@ -32,6 +34,7 @@ protected:
     void (*blockSearch)(bool) = nullptr;
     bool (*searching)() = nullptr;
     int (*openSessions)() = nullptr;
+    void (*setupResult)(int16_t) = nullptr;
 };
 
 TEST_F(ReaderLife, StartRightAfterStopWaitsForTheOldReaderWithoutBlocking) {
@@ -56,6 +59,26 @@ TEST_F(ReaderLife, StartRightAfterStopWaitsForTheOldReaderWithoutBlocking) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !next->suspended(); }, 10000));
     EXPECT_EQ(form->reader(), next);
     EXPECT_EQ(openSessions(), 1) << "the old reader ended its session";
+    form->close();
+    EXPECT_EQ(openSessions(), 0);
+}
+
+TEST_F(ReaderLife, ADriverFailureWhileTheOldReaderEndsLeavesItsLibraryLoaded) {
+    blockSearch(true);
+    auto form = makeForm(IBFS32_SCRIPTED_PATH);
+    // from here only the program holds the library
+    dlclose(library_);
+    library_ = nullptr;
+    form->MenuStartClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return searching(); }, 10000));
+    form->MenuStopClick();
+    setupResult(0);
+    form->MenuStartClick(); // its setup fails and unloads its library
+    setupResult(1);
+    EXPECT_EQ(dialogs.texts(), QStringList{"TMEX Setup Flag is not 1 or 2"});
+    // the old reader is still inside the library when it lets go
+    blockSearch(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !searching(); }, 10000));
     form->close();
     EXPECT_EQ(openSessions(), 0);
 }
