@@ -23,6 +23,7 @@
 #include <QStyle>
 
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -56,6 +57,7 @@ constexpr int kBinaryColumnWidth = 80;
 struct ReadOutMailbox {
     std::mutex mutex;
     TForm1* form = nullptr;
+    std::vector<TabletReadout> readouts;
 };
 
 TForm1::TForm1(AppEnvironment environment, QWidget* parent)
@@ -160,19 +162,31 @@ UserDialogs::Answer TForm1::message(QWidget* owner, const QString& text, const Q
 }
 
 std::unique_ptr<TabletDataLoader> TForm1::makeReader() {
-    // The notifier runs on the reader's thread as its last act: it copies the
-    // reader's result there and posts it to this window's thread as a value.
+    // The notifier runs on the reader's thread as its last act: it leaves a copy
+    // of the reader's result in the mailbox and asks this window's thread to
+    // take it. The value crosses under the mailbox's lock alone.
     auto self = std::make_shared<TabletDataLoader*>(nullptr);
     auto notifier = std::make_shared<ThreadExecutionInfo>([mailbox = mailbox_, self] {
         const TabletReadout readout = (*self)->readout();
         const std::lock_guard lock(mailbox->mutex);
-        if (TForm1* form = mailbox->form)
-            QMetaObject::invokeMethod(
-                form, [form, readout] { form->completeReadOut(readout); }, Qt::QueuedConnection);
+        if (mailbox->form) {
+            mailbox->readouts.push_back(readout);
+            QMetaObject::invokeMethod(mailbox->form, "takeReadOuts", Qt::QueuedConnection);
+        }
     });
     auto reader = std::make_unique<TabletDataLoader>(notifier, env_.libraryPath, ++readerCount_);
     *self = reader.get();
     return reader;
+}
+
+void TForm1::takeReadOuts() {
+    std::vector<TabletReadout> readouts;
+    {
+        const std::lock_guard lock(mailbox_->mutex);
+        readouts.swap(mailbox_->readouts);
+    }
+    for (const TabletReadout& readout : readouts)
+        completeReadOut(readout);
 }
 
 bool TForm1::reportOpenFailure(BindingStatus status) {

@@ -89,6 +89,10 @@ signals:
     // A read-out completion has been handled (for whoever waits on it).
     void readOutHandled();
 
+private slots:
+    // The readouts the readers have left in the mailbox, in their order.
+    void takeReadOuts();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override; // FormClose

@@ -12,6 +12,11 @@ std::vector<std::unique_ptr<TabletDataLoader>>& leftBehind() {
 
 } // namespace
 
+ReaderSlot::ReaderSlot() {
+    endingPoll_.setInterval(10);
+    connect(&endingPoll_, &QTimer::timeout, this, &ReaderSlot::ended);
+}
+
 ReaderSlot::~ReaderSlot() {
     release();
 }
@@ -30,10 +35,8 @@ void ReaderSlot::replace(std::unique_ptr<TabletDataLoader> reader) {
     if (!old || !old->isRunning())
         return; // ends at once: it never ran, or has ended
     old->requestTermination();
-    connect(old.get(), &QThread::finished, this, &ReaderSlot::ended, Qt::QueuedConnection);
     ending_.push_back(std::move(old));
-    if (ending_.back()->isFinished())
-        ended();
+    endingPoll_.start();
 }
 
 void ReaderSlot::start(QThread::Priority priority) {
@@ -54,7 +57,10 @@ void ReaderSlot::stop() {
 
 void ReaderSlot::ended() {
     std::erase_if(ending_, [](const auto& reader) { return reader->isFinished(); });
-    if (!ending_.empty() || !pendingStart_)
+    if (!ending_.empty())
+        return;
+    endingPoll_.stop();
+    if (!pendingStart_)
         return;
     const QThread::Priority priority = *pendingStart_;
     pendingStart_.reset();
@@ -64,6 +70,7 @@ void ReaderSlot::ended() {
 
 void ReaderSlot::release() {
     pendingStart_.reset();
+    endingPoll_.stop();
     std::vector<std::unique_ptr<TabletDataLoader>> readers = std::move(ending_);
     ending_.clear();
     if (current_)

@@ -3,6 +3,7 @@
 #include "TabletDataLoader.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@ public:
     static constexpr int kFirstWaitMs = 300;
     static constexpr int kGiveUpMs = 3000;
 
+    ReaderSlot();
     ~ReaderSlot() override;
 
     TabletDataLoader* current() const { return current_.get(); }
@@ -43,4 +45,8 @@ private:
     std::unique_ptr<TabletDataLoader> current_;
     std::vector<std::unique_ptr<TabletDataLoader>> ending_;
     std::optional<QThread::Priority> pendingStart_;
+    // Looks for ended readers while there are any. (A queued connection to
+    // QThread::finished would leave Qt's bookkeeping of that emission to be
+    // freed by the reader's destructor, out of ThreadSanitizer's sight.)
+    QTimer endingPoll_;
 };
