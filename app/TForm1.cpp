@@ -243,11 +243,11 @@ void TForm1::MenuStopClick() {
 }
 
 void TForm1::stopWaitingReadOut() {
-    if (!reader_ || !reader_->isRunning())
-        return;
-    if (!reader_->terminationRequested())
+    const TabletDataLoader* current = reader();
+    if (current && !current->terminationRequested() &&
+        (current->isRunning() || readers_.startPending()))
         MenuStopClick();
-    reader_->wait(); // a stopped reader ends within one search, or one copy, of the bus
+    readers_.waitForStopped(); // a stopped reader ends within one search, or one copy, of the bus
 }
 
 void TForm1::completeReadOut(const TabletReadout& readout) {

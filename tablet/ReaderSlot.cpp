@@ -55,6 +55,14 @@ void ReaderSlot::stop() {
         current_->requestTermination();
 }
 
+void ReaderSlot::waitForStopped() {
+    if (current_ && current_->terminationRequested())
+        current_->wait();
+    for (const auto& reader : ending_)
+        reader->wait();
+    ended();
+}
+
 void ReaderSlot::ended() {
     std::erase_if(ending_, [](const auto& reader) { return reader->isFinished(); });
     if (!ending_.empty())

@@ -31,6 +31,9 @@ public:
     // Starts the current reader now, or once no stopped reader runs any more.
     void start(QThread::Priority priority);
     void stop();
+    bool startPending() const { return pendingStart_.has_value(); }
+    // Waits on the caller's thread until every stopped reader has ended.
+    void waitForStopped();
     // Termination for every reader, the first wait, then one up to the
     // give-up time in all. A reader still inside the driver then stays behind,
     // untouched, as its thread may still be in it.

@@ -14,13 +14,10 @@ constexpr uint8_t kSkipRom = 0xCC;
 constexpr uint8_t kWriteScratchpad = 0x0F;
 constexpr uint8_t kReadScratchpad = 0xAA;
 constexpr uint8_t kCopyScratchpad = 0x55;
-constexpr uint8_t kReadMemory = 0xF0;
 constexpr uint8_t kReadSlot = 0xFF;
 
-using OpenResult = TabletDataLoaderHelper::OpenResult;
-
 struct OpenFailureText {
-    OpenResult result;
+    BindingStatus status;
     const QString& text;
 };
 
@@ -66,18 +63,16 @@ void TabletDataWriterHelper::Execute() {
     succeeded_ = false;
     errorText_.clear();
     TabletDataLoaderHelper::Session session;
-    bool opened = false;
     try {
         const OpenFailureText failures[] = {
-            {OpenResult::LibraryFailure, kLibraryFailure},
-            {OpenResult::DriverFailure, kDriverFailure},
-            {OpenResult::SetupFailure, kSetupFailure},
+            {BindingStatus::LibraryFailure, kLibraryFailure},
+            {BindingStatus::DriverFailure, kDriverFailure},
+            {BindingStatus::SetupFailure, kSetupFailure},
         };
-        const OpenResult result = driver_.OpenSession(session);
+        const BindingStatus status = driver_.OpenSession(session);
         for (const OpenFailureText& f : failures)
-            if (f.result == result)
+            if (f.status == status)
                 throw WriteFailure{f.text};
-        opened = true;
         // Load accepts a library without TMTouchReset; the writer cannot do without it.
         if (!driver_.hasTouchReset())
             throw WriteFailure{kLibraryFailure};
@@ -88,8 +83,7 @@ void TabletDataWriterHelper::Execute() {
     } catch (...) {
         errorText_ = kWriteFailure;
     }
-    if (opened)
-        driver_.TMEndSession(session.handle); // the bus is free for the next reader
+    driver_.EndSession(session); // the bus is free for the next reader
     if (finishFunction_)
         finishFunction_();
 }
@@ -143,9 +137,10 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
     // A tablet lifted during the copy keeps its old memory: only the memory
     // itself tells whether the record is there.
     d.TMTouchReset(session);
-    for (uint8_t b : {kSkipRom, kReadMemory, addressLow, addressHigh})
-        touch(b);
-    for (uint8_t b : record)
-        expect(b);
+    touch(kSkipRom);
+    std::array<uint8_t, ReadCommandRecord::kSize> stored{};
+    d.ReadMemory(session, kTargetAddress, stored);
+    if (stored != record)
+        throw WriteFailure{kWriteFailure};
     d.TMTouchReset(session);
 }

@@ -1,5 +1,6 @@
 // The read-out from tablet to table, the event table and the time correction.
 #include "AppTestSupport.h"
+#include "ImageCheckMessages.h"
 #include "TDateTimeSelect.h"
 #include "TStatusForm.h"
 #include "events/DecoderTestSupport.h"
@@ -8,12 +9,14 @@
 #include "ui_TStatusForm.h"
 
 #include <QLabel>
+#include <QMap>
 
 namespace {
 
 const QString kQuestion = "Данные считаны. Отобразить информацию о событиях?";
 const QString kUnknown = "Неизвестный номер таблетки. Данные не могут быть отображены";
 const QString kIdle = "Для считывания данных выберите Файл->Считать данные";
+const QString kRemoved = "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
 const QString kSum = "Ошибка проверки контрольной суммы памяти событий.\r\n Данные считаны "
                      "некорректно.\r\n Попробуйте еще раз.";
 
@@ -207,8 +210,6 @@ TEST_F(ReadOut, SecondStartAfterAFinishedReadOutAndADriverFailureOnIt) {
     EXPECT_EQ(dialogs.texts(), QStringList{kQuestion});
 }
 
-const QString kRemoved = "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
-
 TEST_F(ReadOut, TabletLiftedDuringTheReadIsNeverDecoded) {
     // A main-variant tablet with only a few events: most of its event area is
     // erased, so a tablet lifted there still passes every check. Lifted after
@@ -247,51 +248,68 @@ TEST_F(ReadOut, TabletLiftedDuringTheReadIsNeverDecoded) {
     ASSERT_EQ(form->events()->count(), records);
 }
 
-TEST_F(ReadOut, DamageToTheEventAreaAndTheRegisterPage) {
-    // The tablet's files are rewritten with damaged bytes, as a worn part would
-    // read: the event area fails its sum; the register page outside the clock is
-    // checked by nothing and changes nothing.
+TEST_F(ReadOut, BitsFlippedOnTheWayFromTheTablet) {
+    // One bit flipped in bytes the memory read gives from an address on: the
+    // headers and the event area fail their checks; the register page is
+    // checked by nothing, but a copied clock that the clock read afterwards
+    // does not confirm is never taken to date the events.
     filledTablet("worn", "--variant main");
-    const std::vector<uint8_t> good = dump("worn");
+    const QString first = imageCheckMessage(TabletImage::Check::FirstHeader);
+    const QString second = imageCheckMessage(TabletImage::Check::SecondHeader);
     const struct {
-        size_t offset;
+        const char* fault;
         QStringList messages;
     } rows[] = {
-        {16, {kSum, kUnknown}},    {300, {kSum, kUnknown}},
-        {511, {kSum, kUnknown}},   {512 + 0x0B, {kQuestion}}, // the interval timer
-        {512 + 0x1F, {kQuestion}},                            // the last byte of the page
+        {"flip-bits=1@3", {first, kUnknown}},
+        {"flip-bits=1@8", {second, kUnknown}},
+        {"flip-bits=1@12", {second, kUnknown}},
+        {"flip-bits=1@16", {kSum, kUnknown}},
+        {"flip-bits=1@300", {kSum, kUnknown}},
+        {"flip-bits=1@511", {kSum, kUnknown}},
+        {"flip-bits=2@0x200", {kQuestion}}, // status and control
+        {"flip-bits=1@0x202", {kQuestion}}, // the clock's fraction
+        {"flip-bits=1@0x204", {kRemoved}},  // the clock's seconds, bits 8 to 15
+        {"flip-bits=1@0x206", {kRemoved}},
+        {"flip-bits=4@0x20B", {kQuestion}}, // interval timer and cycle counter
+        {"flip-bits=1@0x21F", {kQuestion}},
     };
     for (const auto& row : rows) {
-        std::vector<uint8_t> bytes = good;
-        bytes[row.offset] ^= 0x5A;
-        const std::string file = (dir_ / "worn.bin").string();
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<std::streamsize>(bytes.size()));
-        ASSERT_EQ(sim("load worn " + file), 0);
-        ASSERT_EQ(sim("put worn"), 0);
+        ASSERT_EQ(sim(std::string("fault ") + row.fault), 0);
         dialogs.shown.clear();
         auto form = makeForm();
-        ASSERT_TRUE(readOut(*form)) << row.offset;
-        EXPECT_EQ(dialogs.texts(), row.messages) << row.offset;
-        EXPECT_EQ(form->events() != nullptr, row.messages == QStringList{kQuestion}) << row.offset;
+        ASSERT_TRUE(readOut(*form)) << row.fault;
+        EXPECT_EQ(dialogs.texts(), row.messages) << row.fault;
+        EXPECT_EQ(form->events() != nullptr, row.messages == QStringList{kQuestion}) << row.fault;
     }
 }
 
 TEST_F(ReadOut, TheDateLineIsTheReadTablets) {
-    // Two tablets ten years apart: the date line always shows the one the
-    // search found first and the read copied.
-    filledTablet("late", "--variant garage", "--clock 1582934400 --serial 000000000002");
-    filledTablet("early", "--variant garage", "--clock 1262304000 --serial 000000000001");
-    for (const auto& [order, date] : {std::pair<std::string, QString>{"late early", "29.02.2020"},
-                                      {"early late", "01.01.2010"}}) {
-        ASSERT_EQ(sim("put " + order), 0);
+    // Two tablets ten years apart on the adapter, told apart by their device
+    // numbers: the date line is the one of the tablet the read copied. The
+    // search finds them in the order of their ROM codes; swapping the serial
+    // numbers swaps which one is read.
+    const QMap<QString, QString> dates = {{"Номер устройства: 2", "29.02.2020"},
+                                          {"Номер устройства: 5", "01.01.2010"}};
+    QStringList read;
+    int n = 0;
+    for (const auto& [lateSerial, earlySerial] :
+         {std::pair{"000000000001", "000000000002"}, std::pair{"000000000002", "000000000001"}}) {
+        const std::string late = "late" + std::to_string(n), early = "early" + std::to_string(n++);
+        filledTablet(late, "--variant garage --device 2",
+                     std::string("--clock 1582934400 --serial ") + lateSerial);
+        filledTablet(early, "--variant garage --device 5",
+                     std::string("--clock 1262304000 --serial ") + earlySerial);
+        ASSERT_EQ(sim("put " + late + " " + early), 0);
         auto form = makeForm();
         ASSERT_TRUE(readOut(*form));
-        ASSERT_EQ(dialogs.texts().last(), kQuestion) << order;
-        EXPECT_EQ(info(*form).CurTimeEdit->text(), "Текущие дата/время на таблетке: " + date)
-            << order;
+        ASSERT_EQ(dialogs.texts().last(), kQuestion);
+        const QString device = info(*form).DeviceNameEdit->text();
+        ASSERT_TRUE(dates.contains(device)) << device.toStdString();
+        EXPECT_EQ(info(*form).CurTimeEdit->text(),
+                  "Текущие дата/время на таблетке: " + dates[device]);
+        read << device;
     }
+    EXPECT_NE(read[0].toStdString(), read[1].toStdString()) << "each tablet was read once";
 }
 
 TEST_F(ReadOut, TwoDigitYearsWidenTo1970To2069) {
