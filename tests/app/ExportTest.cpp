@@ -70,17 +70,14 @@ protected:
     void stoppedClockTablet() {
         ASSERT_EQ(sim("new full --serial 0A1B2C3D4E00"), 0);
         ASSERT_EQ(sim("command full"), 0);
-        std::vector<uint8_t> image = dump("full");
-        ASSERT_EQ(image.size(), 544u);
-        image[0x201] = 0x00; // control register: oscillator off
-        const uint32_t seconds = 1700000000;
-        image[0x202] = 0x00;
-        for (int i = 0; i < 4; ++i)
-            image[static_cast<size_t>(0x203 + i)] = static_cast<uint8_t>(seconds >> (8 * i));
+        const std::vector<uint8_t> dumped = dump("full");
+        ASSERT_EQ(dumped.size(), TabletImage::kSize);
+        TabletImage image(dumped);
+        image.bytes()[0x201] = 0x00; // control register: oscillator off
+        image.setClock(1700000000);
         const std::string file = (dir_ / "full.img").string();
         std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.data()),
-                   static_cast<std::streamsize>(image.size()));
+            .write(reinterpret_cast<const char*>(image.bytes().data()), TabletImage::kSize);
         ASSERT_EQ(sim("load full " + file), 0);
         ASSERT_EQ(sim("controller full --variant garage --seed 11"), 0);
         ASSERT_EQ(sim("put full"), 0);
