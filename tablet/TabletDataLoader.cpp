@@ -43,13 +43,19 @@ void TabletDataLoader::run() {
 
     const int32_t session = session_.handle;
     uint8_t* state = stateBuffer_.data();
-    // The search blocks in the driver for a bus search each time, so the loop
-    // does not spin; it looks at the termination request before every call.
+    // A search blocks in the driver for a bus search, so the loop does not spin;
+    // an adapter error comes back at once (an unplugged adapter), and then the
+    // loop pauses before it asks again. The termination request is looked at
+    // before every call and during the pause.
     while (true) {
         if (terminate_.load())
             return;
-        if (driver_.TMNext(session, state) >= 1)
+        const int16_t found = driver_.TMNext(session, state);
+        if (found >= 1)
             break;
+        if (found < 0)
+            for (int waited = 0; waited < kErrorPauseMs && !terminate_.load(); waited += 10)
+                QThread::msleep(10);
     }
     TabletReading& reading = readout_.reading;
     std::array<int16_t, 8> rom{};

@@ -17,6 +17,9 @@
 class TabletDataLoader : public QThread {
     Q_OBJECT
 public:
+    // The pause after a search that the adapter answered with an error.
+    static constexpr int kErrorPauseMs = 200;
+
     TabletDataLoader(std::shared_ptr<ThreadExecutionInfo> finish, QString libraryPath,
                      quint64 id = 0);
     // Waits for the thread; ends the session of a reader that never ran.

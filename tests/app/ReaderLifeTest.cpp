@@ -19,7 +19,11 @@ protected:
         openSessions = reinterpret_cast<int (*)()>(dlsym(library_, "scriptedTmexOpenSessions"));
         setupResult =
             reinterpret_cast<void (*)(int16_t)>(dlsym(library_, "scriptedTmexSetupResult"));
-        ASSERT_TRUE(blockSearch && searching && openSessions && setupResult);
+        searchResult =
+            reinterpret_cast<void (*)(int16_t)>(dlsym(library_, "scriptedTmexSearchResult"));
+        searches = reinterpret_cast<long (*)()>(dlsym(library_, "scriptedTmexSearches"));
+        ASSERT_TRUE(blockSearch && searching && openSessions && setupResult && searchResult &&
+                    searches);
     }
     void TearDown() override {
         if (library_) {
@@ -35,6 +39,8 @@ protected:
     bool (*searching)() = nullptr;
     int (*openSessions)() = nullptr;
     void (*setupResult)(int16_t) = nullptr;
+    void (*searchResult)(int16_t) = nullptr;
+    long (*searches)() = nullptr;
 };
 
 TEST_F(ReaderLife, StartRightAfterStopWaitsForTheOldReaderWithoutBlocking) {
@@ -98,6 +104,21 @@ TEST_F(ReaderLife, CloseLeavesAReaderStuckInTheDriverBehind) {
     ASSERT_TRUE(QTest::qWaitFor([] { return ReaderSlot::leftRunning() == 0; }, 10000));
     EXPECT_EQ(openSessions(), 0);
     EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(ReaderLife, AnAdapterErrorPausesTheSearchInsteadOfSpinning) {
+    searchResult(tmex::kPortError); // an unplugged adapter answers at once
+    auto form = makeForm(IBFS32_SCRIPTED_PATH);
+    form->MenuStartClick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return searches() >= 2; }, 10000)) << "it keeps asking";
+    const long before = searches();
+    QTest::qWait(1000);
+    // a pause after every error: a few searches a second, not a busy loop
+    EXPECT_LE(searches() - before, 1000 / TabletDataLoader::kErrorPauseMs + 1);
+    form->close();
+    EXPECT_TRUE(QTest::qWaitFor([] { return ReaderSlot::leftRunning() == 0; }, 10000));
+    EXPECT_EQ(openSessions(), 0);
+    searchResult(0);
 }
 
 TEST_F(ReaderLife, EveryReaderEndsItsSession) {

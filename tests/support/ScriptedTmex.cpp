@@ -16,6 +16,8 @@ struct State {
     bool blockSearch = false;
     bool searching = false;
     int16_t setupResult = 1;
+    int16_t searchResult = 0;
+    long searches = 0;
     int openSessions = 0;
     int32_t nextHandle = 1;
 };
@@ -39,6 +41,17 @@ extern "C" __attribute__((visibility("default"))) void scriptedTmexBlockSearch(b
 extern "C" __attribute__((visibility("default"))) void scriptedTmexSetupResult(int16_t result) {
     std::lock_guard lock(state().mutex);
     state().setupResult = result;
+}
+
+// What the search answers from now on: 0 nothing found, negative an adapter error.
+extern "C" __attribute__((visibility("default"))) void scriptedTmexSearchResult(int16_t result) {
+    std::lock_guard lock(state().mutex);
+    state().searchResult = result;
+}
+
+extern "C" __attribute__((visibility("default"))) long scriptedTmexSearches() {
+    std::lock_guard lock(state().mutex);
+    return state().searches;
 }
 
 extern "C" __attribute__((visibility("default"))) bool scriptedTmexSearching() {
@@ -88,10 +101,11 @@ TMEX_EXPORT int16_t TMEX_CALL TMSetup(int32_t) {
 TMEX_EXPORT int16_t TMEX_CALL TMNext(int32_t, void*) {
     State& s = state();
     std::unique_lock lock(s.mutex);
+    ++s.searches;
     s.searching = true;
     s.released.wait(lock, [&s] { return !s.blockSearch; });
     s.searching = false;
-    return 0;
+    return s.searchResult;
 }
 
 TMEX_EXPORT int16_t TMEX_CALL TMRom(int32_t, void*, int16_t*) {
