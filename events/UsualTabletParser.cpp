@@ -114,6 +114,13 @@ bool UsualTabletParser::isPowerUp(const EventInfo& event) {
     return event.codeByte == kPowerUpDetail && event.typeText.rfind("(3)", 0) == 0;
 }
 
+bool UsualTabletParser::hasGroupText(const EventInfo& event) {
+    for (size_t kind = 0; kind < kKinds.size(); ++kind)
+        if (event.typeText == "(" + std::to_string(kind) + kKinds[kind].groupName)
+            return true;
+    return false;
+}
+
 std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const uint8_t> events,
                                                                  double& base) const {
     auto list = std::make_unique<EventCollection>();
