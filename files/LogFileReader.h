@@ -3,11 +3,17 @@
 #include "ByteSource.h"
 #include "EventCollection.h"
 
+#include <cstdint>
+
 // Reads the blocks of a saved log file (see LogFileLayout.h), every whole block
 // the source holds. A record read from a file has no raw copy; the unused slots
 // and the padding are ignored.
 class LogFileReader {
 public:
+    // The largest log file opened: room for the log of the largest dump an import
+    // takes, and still a bounded list in memory.
+    static constexpr uint64_t kMaxFileSize = 512u << 20;
+
     enum class End {
         Clean,  // right after a whole block
         Empty,  // nothing at all
