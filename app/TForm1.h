@@ -18,6 +18,7 @@ namespace Ui {
 class TForm1;
 }
 class EventTableModel;
+class QFileDialog;
 class QLabel;
 class TabletDataLoader;
 class TAbout;
@@ -71,9 +72,16 @@ public:
     // takes its segments from `segmentRule`, the decoder the list belongs to.
     void installEvents(std::unique_ptr<EventCollection> events,
                        std::shared_ptr<const TabletDataParserBase> segmentRule);
+    // Shows the table and enables "Сохранить" and "Экспорт в Excel".
+    void showData(bool show);
+    QFileDialog* fileSaveDialog() const { return FileSaveDialog; }
+    QFileDialog* fileOpenDialog() const { return FileOpenDialog; }
     const QString& driverText(int index) const { return driverTexts_[index]; }
 
 public slots:
+    void MenuSaveClick();
+    void MenuOpenClick();
+    void B1Click();
     void MenuStartClick();
     void MenuStopClick();
     void MenuInfoClick();
@@ -111,7 +119,7 @@ private:
     uint8_t checkImage(const TabletReadout& readout);
     void fillTabletDate(const TabletReadout& readout);
     void clearTabletLines();
-    void showData(bool show);
+    void fileError(const QString& text);
     void setupHeader();
     void fillTable();
     int textWidth(const std::string& text);
@@ -137,4 +145,7 @@ private:
     TAbout* about_ = nullptr;
     TForm4* form4_ = nullptr;
     TImportBin* importBin_ = nullptr;
+    // Created once with the window, so each offers the last chosen name again.
+    QFileDialog* FileSaveDialog = nullptr;
+    QFileDialog* FileOpenDialog = nullptr;
 };

@@ -40,6 +40,12 @@ int WidgetDialogs::exec(QDialog& dialog) {
     return dialog.exec();
 }
 
+QString WidgetDialogs::chooseFile(QFileDialog& dialog) {
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles().value(0);
+}
+
 QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
     return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
 }

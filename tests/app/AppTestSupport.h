@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QTest>
 
 #include <deque>
@@ -43,6 +44,14 @@ public:
         executed.push_back(dialog.objectName());
         return onExec ? onExec(dialog) : QDialog::Accepted;
     }
+    QString chooseFile(QFileDialog& dialog) override {
+        fileDialogs.push_back(&dialog);
+        if (fileNames.empty())
+            return {};
+        const QString name = fileNames.front();
+        fileNames.pop_front();
+        return name;
+    }
     QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
 
@@ -58,6 +67,9 @@ public:
     std::function<int(QDialog&)> onExec;
     QStringList executed;
     QString openName, saveName;
+    // File dialogs shown, and the names they answer in turn (none left: cancel).
+    std::vector<QFileDialog*> fileDialogs;
+    std::deque<QString> fileNames;
 };
 
 // 2024-01-01 12:00:00 on the decoders' clock.
