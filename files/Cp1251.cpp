@@ -20,7 +20,7 @@ constexpr char32_t kCyrillicA = 0x0410;
 constexpr uint8_t kCyrillicAByte = 0xC0;
 constexpr char kReplacement = '?';
 
-char32_t codePoint(uint8_t byte) {
+constexpr char32_t codePoint(uint8_t byte) {
     if (byte < 0x80)
         return byte;
     if (byte >= kCyrillicAByte)
@@ -28,18 +28,29 @@ char32_t codePoint(uint8_t byte) {
     return kUpperHalf[byte - 0x80u];
 }
 
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
+// Each byte's character, encoded once: length and up to three UTF-8 bytes.
+struct Utf8Char {
+    uint8_t length;
+    char bytes[3];
+};
+
+constexpr Utf8Char encode(char32_t c) {
+    if (c < 0x80)
+        return {1, {static_cast<char>(c), 0, 0}};
+    if (c < 0x800)
+        return {2, {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0}};
+    return {3,
+            {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+             static_cast<char>(0x80 | (c & 0x3F))}};
 }
+
+constexpr std::array<Utf8Char, 256> makeUtf8Table() {
+    std::array<Utf8Char, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        table[static_cast<size_t>(b)] = encode(codePoint(static_cast<uint8_t>(b)));
+    return table;
+}
+constexpr std::array<Utf8Char, 256> kUtf8 = makeUtf8Table();
 
 char byteFor(char32_t c) {
     if (c < 0x80)
@@ -85,31 +96,39 @@ size_t decodeUtf8(std::string_view s, size_t i, char32_t& c) {
 namespace cp1251 {
 
 std::string toUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size() * 2);
+    size_t size = 0;
     for (char b : bytes)
-        appendUtf8(out, codePoint(static_cast<uint8_t>(b)));
+        size += kUtf8[static_cast<uint8_t>(b)].length;
+    std::string out(size, '\0');
+    char* p = out.data();
+    for (char b : bytes) {
+        const Utf8Char& c = kUtf8[static_cast<uint8_t>(b)];
+        for (uint8_t i = 0; i < c.length; ++i)
+            *p++ = c.bytes[i];
+    }
     return out;
 }
 
 std::string fromUtf8(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
+    // one byte for each character or malformed byte: never more than the input
+    std::string out(utf8.size(), '\0');
+    char* p = out.data();
     for (size_t i = 0; i < utf8.size();) {
         if (static_cast<uint8_t>(utf8[i]) < 0x80) {
-            out += utf8[i++];
+            *p++ = utf8[i++];
             continue;
         }
         char32_t c = 0;
         const size_t length = decodeUtf8(utf8, i, c);
         if (length == 0) {
-            out += kReplacement;
+            *p++ = kReplacement;
             ++i;
             continue;
         }
-        out += byteFor(c);
+        *p++ = byteFor(c);
         i += length;
     }
+    out.resize(static_cast<size_t>(p - out.data()));
     return out;
 }
 

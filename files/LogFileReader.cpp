@@ -32,7 +32,8 @@ bool take(ByteSource& source, void* data, size_t size, LogFileReader::End& end) 
     return true;
 }
 
-bool readText(ByteSource& source, std::string& text, LogFileReader::End& end) {
+// `bytes` is the caller's scratch buffer, reused from text to text.
+bool readText(ByteSource& source, std::string& text, std::string& bytes, LogFileReader::End& end) {
     uint8_t le[logfile::kLengthSize];
     if (!take(source, le, sizeof le, end))
         return false;
@@ -41,11 +42,10 @@ bool readText(ByteSource& source, std::string& text, LogFileReader::End& end) {
         end = LogFileReader::End::Cut;
         return false;
     }
-    std::string bytes(length, '\0');
+    bytes.resize(length);
     if (!take(source, bytes.data(), length, end))
         return false;
-    bytes.resize(std::strlen(bytes.c_str()));
-    text = cp1251::toUtf8(bytes);
+    text = cp1251::toUtf8(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
     return true;
 }
 
@@ -54,6 +54,7 @@ bool readText(ByteSource& source, std::string& text, LogFileReader::End& end) {
 LogFileReader::End LogFileReader::read(ByteSource& source, EventCollection& events) {
     if (source.remaining() == 0)
         return End::Empty;
+    std::string scratch;
     while (source.remaining() != 0) {
         End end = End::Clean;
         std::array<uint8_t, logfile::kFixedPartSize> part;
@@ -67,8 +68,9 @@ LogFileReader::End LogFileReader::read(ByteSource& source, EventCollection& even
         e.time = getLe<double>(part.data(), logfile::kTime);
         e.category = getLe<int8_t>(part.data(), logfile::kCategory);
         e.codeByte = getLe<uint8_t>(part.data(), logfile::kCodeByte);
-        if (!readText(source, e.typeText, end) || !readText(source, e.infoText, end) ||
-            !readText(source, e.noteText, end))
+        if (!readText(source, e.typeText, scratch, end) ||
+            !readText(source, e.infoText, scratch, end) ||
+            !readText(source, e.noteText, scratch, end))
             return end;
         events.append(std::move(e));
     }
