@@ -59,6 +59,8 @@ const QString kShowEventsQuestion =
 
 constexpr int kToolBarHeight = 33;
 constexpr int kBinaryColumnWidth = 80;
+// The decoders' texts, many times over; no more is kept.
+constexpr size_t kCachedTextWidths = 4096;
 
 // The family codes the read-out knows, with their version lines.
 struct FamilyRow {
@@ -388,6 +390,8 @@ void TForm1::showData(bool show) {
 
 int TForm1::textWidth(const std::string& text) {
     auto it = infoWidths_.find(text);
+    if (it == infoWidths_.end() && infoWidths_.size() >= kCachedTextWidths)
+        infoWidths_.clear(); // an opened file may hold a million texts of its own
     if (it == infoWidths_.end())
         it = infoWidths_
                  .emplace(text, ui->InfoGrid->fontMetrics().horizontalAdvance(
