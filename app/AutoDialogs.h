@@ -15,7 +15,7 @@ public:
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     int exec(QDialog&) override { return QDialog::Rejected; }
-    QString chooseFile(QFileDialog&) override { return {}; }
+    QString chooseFile(const FileDialog&) override { return {}; }
     QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 };

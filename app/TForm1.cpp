@@ -26,7 +26,6 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QFile>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -142,16 +141,8 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     connect(ui->MenuOpen, &QAction::triggered, this, &TForm1::MenuOpenClick);
     connect(ui->B1, &QAction::triggered, this, &TForm1::B1Click);
 
-    // No filter, default extension, folder or title of their own.
-    FileSaveDialog = new QFileDialog(this);
-    FileSaveDialog->setObjectName(QStringLiteral("FileSaveDialog"));
-    FileSaveDialog->setAcceptMode(QFileDialog::AcceptSave);
-    FileSaveDialog->setFileMode(QFileDialog::AnyFile);
-    FileSaveDialog->setOption(QFileDialog::DontConfirmOverwrite, false);
-    FileOpenDialog = new QFileDialog(this);
-    FileOpenDialog->setObjectName(QStringLiteral("FileOpenDialog"));
-    FileOpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    FileOpenDialog->setFileMode(QFileDialog::ExistingFile);
+    FileSaveDialog = {this, QStringLiteral("FileSaveDialog"), true, false, true};
+    FileOpenDialog = {this, QStringLiteral("FileOpenDialog"), false, true, true};
 
     FormCreate();
 }
@@ -539,10 +530,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::MenuSaveClick() {
     if (!events_ || events_->empty())
         return;
-    const QString name = env_.dialogs->chooseFile(*FileSaveDialog);
+    const QString name = env_.dialogs->chooseFile(FileSaveDialog);
     if (name.isEmpty())
         return;
-    FileSaveDialog->selectFile(name);
     // The old file is replaced only by a complete new one.
     const AtomicFile::Status status = [&] {
         BusyCursor busy;
@@ -557,10 +547,9 @@ void TForm1::MenuSaveClick() {
 }
 
 void TForm1::MenuOpenClick() {
-    const QString name = env_.dialogs->chooseFile(*FileOpenDialog);
+    const QString name = env_.dialogs->chooseFile(FileOpenDialog);
     if (name.isEmpty())
         return;
-    FileOpenDialog->selectFile(name);
     InputFile file;
     const InputFile::Status status =
         file.open(QFile::encodeName(name).toStdString(), LogFileReader::kMaxFileSize);
@@ -589,11 +578,9 @@ void TForm1::MenuOpenClick() {
 }
 
 void TForm1::B1Click() {
-    QFileDialog dialog(this);
-    dialog.setObjectName(QStringLiteral("ImportFileDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile); // a typed name need not exist
-    const QString name = env_.dialogs->chooseFile(dialog);
+    // one for this import; a typed name need not exist
+    const QString name =
+        env_.dialogs->chooseFile({this, QStringLiteral("ImportFileDialog"), false, false, false});
     if (name.isEmpty())
         return;
     MainFrame frame(*this, *env_.dialogs, env_.clock);

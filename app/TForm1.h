@@ -18,7 +18,6 @@ namespace Ui {
 class TForm1;
 }
 class EventTableModel;
-class QFileDialog;
 class QLabel;
 class TabletDataLoader;
 class TAbout;
@@ -74,8 +73,6 @@ public:
                        std::shared_ptr<const TabletDataParserBase> segmentRule);
     // Shows the table and enables "Сохранить" and "Экспорт в Excel".
     void showData(bool show);
-    QFileDialog* fileSaveDialog() const { return FileSaveDialog; }
-    QFileDialog* fileOpenDialog() const { return FileOpenDialog; }
     const QString& driverText(int index) const { return driverTexts_[index]; }
 
 public slots:
@@ -145,7 +142,7 @@ private:
     TAbout* about_ = nullptr;
     TForm4* form4_ = nullptr;
     TImportBin* importBin_ = nullptr;
-    // Created once with the window, so each offers the last chosen name again.
-    QFileDialog* FileSaveDialog = nullptr;
-    QFileDialog* FileOpenDialog = nullptr;
+    // Kept with the window, so each offers the last chosen name again.
+    UserDialogs::FileDialog FileSaveDialog;
+    UserDialogs::FileDialog FileOpenDialog;
 };

@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QTableView>
 
 #include <algorithm>
@@ -46,7 +45,7 @@ public:
         }
         return dialog.result();
     }
-    QString chooseFile(QFileDialog&) override { return file; }
+    QString chooseFile(const FileDialog&) override { return file; }
     QString openFileName(QWidget*, const QString&, const QString&) override { return file; }
     QString saveFileName(QWidget*, const QString&, const QString&) override { return file; }
     QString file;

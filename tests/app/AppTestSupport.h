@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QDialog>
-#include <QFileDialog>
 #include <QTest>
 
 #include <deque>
@@ -44,8 +43,8 @@ public:
         executed.push_back(dialog.objectName());
         return onExec ? onExec(dialog) : QDialog::Accepted;
     }
-    QString chooseFile(QFileDialog& dialog) override {
-        fileDialogs.push_back(&dialog);
+    QString chooseFile(const FileDialog& dialog) override {
+        fileDialogs.push_back(dialog);
         if (fileNames.empty())
             return {};
         const QString name = fileNames.front();
@@ -68,7 +67,7 @@ public:
     QStringList executed;
     QString openName, saveName;
     // File dialogs shown, and the names they answer in turn (none left: cancel).
-    std::vector<QFileDialog*> fileDialogs;
+    std::vector<FileDialog> fileDialogs;
     std::deque<QString> fileNames;
 };
 

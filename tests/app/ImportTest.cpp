@@ -277,8 +277,12 @@ TEST_F(Import, FileDialogOfItsOwnThatTakesAnyName) {
     form->B1Click(); // cancelled
     ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
     EXPECT_TRUE(dialogs.executed.isEmpty());
-    EXPECT_NE(dialogs.fileDialogs[0], form->fileOpenDialog());
-    EXPECT_NE(dialogs.fileDialogs[0], form->fileSaveDialog());
+    const UserDialogs::FileDialog& d = dialogs.fileDialogs[0];
+    EXPECT_EQ(d.owner, form.get());
+    EXPECT_EQ(d.name, "ImportFileDialog");
+    EXPECT_FALSE(d.save);
+    EXPECT_FALSE(d.mustExist); // a missing file is reported by the import itself
+    EXPECT_FALSE(d.kept);      // made for this import only
 }
 
 TEST_F(Import, FailingDecoderInstallsNothing) {
