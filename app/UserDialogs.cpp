@@ -58,7 +58,9 @@ QString WidgetDialogs::chooseFile(const FileDialog& d) {
     }
     if (dialog->exec() != QDialog::Accepted)
         return {};
-    return dialog->selectedFiles().value(0);
+    const QString name = dialog->selectedFiles().value(0);
+    dialog->selectFile(name); // offered again next time
+    return name;
 }
 
 QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
