@@ -16,6 +16,4 @@ public:
     }
     int exec(QDialog&) override { return QDialog::Rejected; }
     QString chooseFile(const FileDialog&) override { return {}; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
 };

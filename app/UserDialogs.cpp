@@ -62,11 +62,3 @@ QString WidgetDialogs::chooseFile(const FileDialog& d) {
     dialog->selectFile(name); // offered again next time
     return name;
 }
-
-QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
-}
-
-QString WidgetDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& filter) {
-    return QFileDialog::getSaveFileName(owner, caption, QString(), filter);
-}

@@ -40,8 +40,6 @@ public:
     // Shows a file dialog modally; the chosen file's name, or an empty text when
     // the user cancels.
     virtual QString chooseFile(const FileDialog& dialog) = 0;
-    virtual QString openFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QDialog::exec.
@@ -50,6 +48,4 @@ public:
     Answer show(const Message& message) override;
     int exec(QDialog& dialog) override;
     QString chooseFile(const FileDialog& dialog) override;
-    QString openFileName(QWidget* owner, const QString& caption, const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& caption, const QString& filter) override;
 };

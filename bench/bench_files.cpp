@@ -46,8 +46,6 @@ public:
         return dialog.result();
     }
     QString chooseFile(const FileDialog&) override { return file; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return file; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return file; }
     QString file;
     bool failed = false;
 };

@@ -51,8 +51,6 @@ public:
         fileNames.pop_front();
         return name;
     }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
 
     QStringList texts() const {
         QStringList t;
@@ -65,7 +63,6 @@ public:
     std::deque<Answer> answers;
     std::function<int(QDialog&)> onExec;
     QStringList executed;
-    QString openName, saveName;
     // File dialogs shown, and the names they answer in turn (none left: cancel).
     std::vector<FileDialog> fileDialogs;
     std::deque<QString> fileNames;
