@@ -15,6 +15,5 @@ public:
         return m.buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
     }
     int exec(QDialog&) override { return QDialog::Rejected; }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString chooseFile(const FileDialog&) override { return {}; }
 };

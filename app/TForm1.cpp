@@ -1,10 +1,18 @@
 #include "TForm1.h"
 
+#include "AtomicFile.h"
 #include "AutomationError.h"
+#include "BusyCursor.h"
 #include "EventTableModel.h"
 #include "ExcelExport.h"
+#include "FileMessages.h"
 #include "IconCellDelegate.h"
 #include "ImageCheckMessages.h"
+#include "InputFile.h"
+#include "LogFileReader.h"
+#include "LogFileWriter.h"
+#include "MainFrame.h"
+#include "SegmentRule.h"
 #include "TAbout.h"
 #include "TDateTimeSelect.h"
 #include "TForm4.h"
@@ -16,6 +24,7 @@
 
 #include <QCloseEvent>
 #include <QDate>
+#include <QFile>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
@@ -41,6 +50,8 @@ const QString kSetupFailure = QStringLiteral("TMEX Setup Flag is not 1 or 2");
 // A message box without a caption of its own gets the system's default one.
 const QString kSystemDefaultCaption = QStringLiteral("Error");
 const QString kErrorDialogCaption = QStringLiteral("Ошибка");
+// The caption of the framework's standard error dialog, which shows file errors.
+const QString kFileErrorCaption = QStringLiteral("Error");
 
 const QString kUnknownTablet =
     QStringLiteral("Неизвестный номер таблетки. Данные не могут быть отображены");
@@ -49,6 +60,8 @@ const QString kShowEventsQuestion =
 
 constexpr int kToolBarHeight = 33;
 constexpr int kBinaryColumnWidth = 80;
+// The decoders' texts, many times over; no more is kept.
+constexpr size_t kCachedTextWidths = 4096;
 
 } // namespace
 
@@ -118,6 +131,12 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     connect(ui->SpeedButInfo, &QToolButton::clicked, this, &TForm1::MenuInfoClick);
     connect(ui->SpeedButExport, &QToolButton::clicked, ui->MenuExportExcel, &QAction::trigger);
     connect(ui->InfoGrid, &QTableView::doubleClicked, this, &TForm1::InfoGridDblClick);
+    connect(ui->MenuSave, &QAction::triggered, this, &TForm1::MenuSaveClick);
+    connect(ui->MenuOpen, &QAction::triggered, this, &TForm1::MenuOpenClick);
+    connect(ui->B1, &QAction::triggered, this, &TForm1::B1Click);
+
+    FileSaveDialog = {this, QStringLiteral("FileSaveDialog"), true, false, true};
+    FileOpenDialog = {this, QStringLiteral("FileOpenDialog"), false, true, true};
 
     FormCreate();
 }
@@ -320,6 +339,8 @@ void TForm1::showData(bool show) {
 
 int TForm1::textWidth(const std::string& text) {
     auto it = infoWidths_.find(text);
+    if (it == infoWidths_.end() && infoWidths_.size() >= kCachedTextWidths)
+        infoWidths_.clear(); // an opened file may hold a million texts of its own
     if (it == infoWidths_.end())
         it = infoWidths_
                  .emplace(text, ui->InfoGrid->fontMetrics().horizontalAdvance(
@@ -458,4 +479,68 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 void TForm1::closeEvent(QCloseEvent* event) {
     readers_.release();
     event->accept();
+}
+
+void TForm1::MenuSaveClick() {
+    if (!events_ || events_->empty())
+        return;
+    const QString name = env_.dialogs->chooseFile(FileSaveDialog);
+    if (name.isEmpty())
+        return;
+    // The old file is replaced only by a complete new one.
+    const AtomicFile::Status status = [&] {
+        BusyCursor busy;
+        return AtomicFile::save(QFile::encodeName(name).toStdString(), [&](ByteSink& sink) {
+            return LogFileWriter::write(sink, *events_);
+        });
+    }();
+    if (status == AtomicFile::Status::CannotCreate)
+        fileError(QString::fromUtf8(filemessages::kOpenForSavingFailed));
+    else if (status == AtomicFile::Status::WriteFailed)
+        fileError(QString::fromUtf8(filemessages::kSaveFailed));
+}
+
+void TForm1::MenuOpenClick() {
+    const QString name = env_.dialogs->chooseFile(FileOpenDialog);
+    if (name.isEmpty())
+        return;
+    InputFile file;
+    const InputFile::Status status =
+        file.open(QFile::encodeName(name).toStdString(), LogFileReader::kMaxFileSize);
+    if (status == InputFile::Status::TooLarge) {
+        fileError(QString::fromStdString(
+            filemessages::tooLarge(file.size(), LogFileReader::kMaxFileSize)));
+        return;
+    }
+    if (status != InputFile::Status::Opened) {
+        fileError(QString::fromUtf8(filemessages::kOpenForReadingFailed));
+        return;
+    }
+    auto events = std::make_unique<EventCollection>();
+    const LogFileReader::End end = [&] {
+        BusyCursor busy;
+        return LogFileReader::read(file, *events);
+    }();
+    // The whole blocks before a cut are shown all the same.
+    if (LogFileReader::isReadError(end))
+        fileError(QString::fromUtf8(filemessages::kReadFailed));
+    BusyCursor busy;
+    std::shared_ptr<const TabletDataParserBase> rule =
+        makeParser(segmentRuleVariant(*events), env_.clock);
+    installEvents(std::move(events), std::move(rule));
+    showData(true);
+}
+
+void TForm1::B1Click() {
+    // one for this import; a typed name need not exist
+    const QString name =
+        env_.dialogs->chooseFile({this, QStringLiteral("ImportFileDialog"), false, false, false});
+    if (name.isEmpty())
+        return;
+    MainFrame frame(*this, *env_.dialogs, env_.clock);
+    frame.importBin(name);
+}
+
+void TForm1::fileError(const QString& text) {
+    message(this, text, kFileErrorCaption, UserDialogs::Buttons::Ok, UserDialogs::Icon::Error);
 }

@@ -71,9 +71,14 @@ public:
     // takes its segments from `segmentRule`, the decoder the list belongs to.
     void installEvents(std::unique_ptr<EventCollection> events,
                        std::shared_ptr<const TabletDataParserBase> segmentRule);
+    // Shows the table and enables "Сохранить" and "Экспорт в Excel".
+    void showData(bool show);
     const QString& driverText(int index) const { return driverTexts_[index]; }
 
 public slots:
+    void MenuSaveClick();
+    void MenuOpenClick();
+    void B1Click();
     void MenuStartClick();
     void MenuStopClick();
     void MenuInfoClick();
@@ -113,7 +118,7 @@ private:
     std::unique_ptr<TabletDataLoader> makeReader();
     void completeReadOut(const TabletReadout& readout);
     void clearTabletLines();
-    void showData(bool show);
+    void fileError(const QString& text);
     void setupHeader();
     void fillTable();
     int textWidth(const std::string& text);
@@ -141,4 +146,7 @@ private:
     TAbout* about_ = nullptr;
     TForm4* form4_ = nullptr;
     TImportBin* importBin_ = nullptr;
+    // Kept with the window, so each offers the last chosen name again.
+    UserDialogs::FileDialog FileSaveDialog;
+    UserDialogs::FileDialog FileOpenDialog;
 };

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <memory>
+
 UserDialogs::Answer WidgetDialogs::show(const Message& m) {
     QMessageBox box(m.icon == Icon::Error ? QMessageBox::Critical : QMessageBox::NoIcon, m.caption,
                     m.text, QMessageBox::NoButton, m.owner);
@@ -40,10 +42,23 @@ int WidgetDialogs::exec(QDialog& dialog) {
     return dialog.exec();
 }
 
-QString WidgetDialogs::openFileName(QWidget* owner, const QString& caption, const QString& filter) {
-    return QFileDialog::getOpenFileName(owner, caption, QString(), filter);
-}
-
-QString WidgetDialogs::saveFileName(QWidget* owner, const QString& caption, const QString& filter) {
-    return QFileDialog::getSaveFileName(owner, caption, QString(), filter);
+QString WidgetDialogs::chooseFile(const FileDialog& d) {
+    QFileDialog* dialog = d.kept && d.owner
+                              ? d.owner->findChild<QFileDialog*>(d.name, Qt::FindDirectChildrenOnly)
+                              : nullptr;
+    std::unique_ptr<QFileDialog> once;
+    if (!dialog) {
+        dialog = new QFileDialog(d.owner);
+        if (!d.kept || !d.owner)
+            once.reset(dialog);
+        dialog->setObjectName(d.name);
+        dialog->setAcceptMode(d.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        dialog->setFileMode(d.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite, !d.save);
+    }
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    const QString name = dialog->selectedFiles().value(0);
+    dialog->selectFile(name); // offered again next time
+    return name;
 }

@@ -21,12 +21,25 @@ public:
         Buttons buttons = Buttons::Ok;
     };
 
+    // A file dialog of the program: no filter, default extension, folder or
+    // title of its own. A kept dialog is made once for its owner and name and
+    // reused, so it offers the last chosen name again; any other is made for
+    // one choice.
+    struct FileDialog {
+        QWidget* owner = nullptr;
+        QString name;
+        bool save = false;      // a save dialog, which asks before overwriting
+        bool mustExist = false; // the chosen file must exist
+        bool kept = false;
+    };
+
     virtual ~UserDialogs() = default;
     virtual Answer show(const Message& message) = 0;
     // Shows a form of the program modally; returns QDialog::Accepted or Rejected.
     virtual int exec(QDialog& dialog) = 0;
-    virtual QString openFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
-    virtual QString saveFileName(QWidget* owner, const QString& caption, const QString& filter) = 0;
+    // Shows a file dialog modally; the chosen file's name, or an empty text when
+    // the user cancels.
+    virtual QString chooseFile(const FileDialog& dialog) = 0;
 };
 
 // The real thing: QMessageBox, QFileDialog, QDialog::exec.
@@ -34,6 +47,5 @@ class WidgetDialogs : public UserDialogs {
 public:
     Answer show(const Message& message) override;
     int exec(QDialog& dialog) override;
-    QString openFileName(QWidget* owner, const QString& caption, const QString& filter) override;
-    QString saveFileName(QWidget* owner, const QString& caption, const QString& filter) override;
+    QString chooseFile(const FileDialog& dialog) override;
 };

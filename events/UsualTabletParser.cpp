@@ -117,6 +117,17 @@ bool UsualTabletParser::isPowerUp(const EventInfo& event) {
     return event.codeByte == kPowerUpDetail && event.typeText.rfind("(3)", 0) == 0;
 }
 
+bool UsualTabletParser::hasGroupText(const EventInfo& event) {
+    // "(" and the kind's digit, then its group name (asked of every record of a
+    // list a million long: nothing is built)
+    const std::string& text = event.typeText;
+    if (text.size() < 2 || text[0] != '(' || text[1] < '0' ||
+        static_cast<size_t>(text[1] - '0') >= kKinds.size())
+        return false;
+    return text.compare(2, std::string::npos,
+                        kKinds[static_cast<size_t>(text[1] - '0')].groupName) == 0;
+}
+
 std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const uint8_t> events,
                                                                  double& base) const {
     auto list = std::make_unique<EventCollection>();

@@ -14,6 +14,9 @@ public:
     // raw copy when the record has one, otherwise from the stored type text and
     // code byte (records opened from a log file).
     static bool isPowerUp(const EventInfo& event);
+    // Whether the type text is one of this variant's four group texts, "(0)
+    // Неисправность" to "(3) Информация о питании".
+    static bool hasGroupText(const EventInfo& event);
 
 protected:
     bool isSegmentMarker(const EventInfo& event) const override { return isPowerUp(event); }

@@ -19,10 +19,14 @@ TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-di
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_GUI=OFF
-cmake --build build/fuzz -j "$jobs" --target fuzz_decoders
-build/fuzz/bin/fuzz_decoders -runs=200000 -seed=1 "$(mktemp -d)" fuzz/corpus >/dev/null 2>build/fuzz/fuzz.log \
-    || { cat build/fuzz/fuzz.log; exit 1; }
-echo "fuzz_decoders: 200000 runs clean"
+cmake --build build/fuzz -j "$jobs" --target fuzz_decoders fuzz_log_reader
+# runs: what each target does in about a quarter of a minute
+for target in decoders:20000 log_reader:200000; do
+    name=${target%%:*} runs=${target##*:}
+    build/fuzz/bin/fuzz_$name -runs="$runs" -seed=1 "$(mktemp -d)" "fuzz/corpus/$name" \
+        >/dev/null 2>"build/fuzz/fuzz_$name.log" || { cat "build/fuzz/fuzz_$name.log"; exit 1; }
+    echo "fuzz_$name: $runs runs clean"
+done
 cmake --build build/fuzz -j "$jobs" --target fuzz_onewire_masters
 build/fuzz/bin/fuzz_onewire_masters -runs=200000 -seed=1 -timeout=10 "$(mktemp -d)" >/dev/null \
     2>build/fuzz/fuzz-masters.log || { cat build/fuzz/fuzz-masters.log; exit 1; }

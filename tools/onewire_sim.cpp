@@ -1,6 +1,7 @@
 // onewire-sim: places tablets on the simulated 1-Wire adapter, touches them to
 // controllers, dumps and loads their memory, and sets the driver's next fault.
 #include "Controller.h"
+#include "InputFile.h"
 #include "ReadCommandRecord.h"
 #include "SimAdapter.h"
 
@@ -244,13 +245,16 @@ int cmdLoad(const SimAdapter& adapter, Args& a) {
     if (a.words.size() - a.i != 2)
         return usage("load takes NAME FILE");
     const std::string name = a.next(), file = a.next();
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return fail("cannot read " + file + ": " + std::strerror(errno));
-    const std::vector<uint8_t> data{std::istreambuf_iterator<char>(in), {}};
-    if (data.size() != 512 && data.size() != 544)
-        return fail(file + " holds " + std::to_string(data.size()) +
+    InputFile in;
+    const InputFile::Status status = in.open(file);
+    if (status != InputFile::Status::Opened)
+        return fail(in.describe(status, file));
+    if (in.size() != 512 && in.size() != 544)
+        return fail(file + " holds " + std::to_string(in.size()) +
                     " bytes; a memory image has 512 or 544");
+    std::vector<uint8_t> data;
+    if (!in.readAll(data))
+        return fail(in.describe(InputFile::Status::ReadFailed, file));
     std::string error;
     auto tablet = adapter.loadTablet(name, error);
     if (!tablet)

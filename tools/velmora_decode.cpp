@@ -1,15 +1,19 @@
 // velmora-decode: the headless decoder for archived dumps and scripted checks.
+#include "AtomicFile.h"
+#include "BinDump.h"
 #include "DateTime.h"
+#include "FileMessages.h"
 #include "ImageCheckMessages.h"
+#include "InputFile.h"
+#include "LogFileReader.h"
+#include "LogFileWriter.h"
 #include "ParserFactory.h"
 #include "TabletImage.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -20,13 +24,17 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 constexpr int kExitCheckFailed = 3;
+constexpr int kExitLogCut = 4;
+constexpr int kExitSaveFailed = 5;
 
 const char* kUsage =
     "usage:\n"
     "  velmora-decode events --variant main|garage|military [--start N] [--end N]\n"
-    "                        [--base DAYS] [--now \"YYYY-MM-DD hh:mm:ss\"] [--json] FILE\n"
+    "                        [--base DAYS] [--now \"YYYY-MM-DD hh:mm:ss\"] [--json]\n"
+    "                        [--save-log OUT] FILE\n"
     "  velmora-decode image [--variant main|garage|military] [--now \"YYYY-MM-DD hh:mm:ss\"]\n"
-    "                       [--json] FILE\n";
+    "                       [--json] [--save-log OUT] FILE\n"
+    "  velmora-decode log [--json] FILE\n";
 
 struct Options {
     std::string mode;
@@ -35,6 +43,7 @@ struct Options {
     double base = 0.0;
     std::optional<double> now;
     bool json = false;
+    std::string saveLog;
     std::string file;
 };
 
@@ -123,19 +132,40 @@ void printEvents(const EventCollection& events, bool json) {
     }
 }
 
-bool readFile(const std::string& path, std::vector<uint8_t>& data) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
+std::string errorPrefix() {
+    return "velmora-decode: ";
+}
+
+// Opens an input for reading, with a message when it is not one.
+bool openInput(InputFile& file, const std::string& path, uint64_t maxSize = InputFile::kNoLimit) {
+    const InputFile::Status status = file.open(path, maxSize);
+    if (status == InputFile::Status::Opened)
+        return true;
+    std::cerr << errorPrefix() << file.describe(status, path) << "\n";
+    return false;
+}
+
+int saveLog(const std::string& path, const EventCollection& events) {
+    const auto status =
+        AtomicFile::save(path, [&](ByteSink& sink) { return LogFileWriter::write(sink, events); });
+    switch (status) {
+    case AtomicFile::Status::Saved:
+        return kExitOk;
+    case AtomicFile::Status::CannotCreate:
+        std::cerr << filemessages::kOpenForSavingFailed << " " << path << "\n";
+        break;
+    case AtomicFile::Status::WriteFailed:
+        std::cerr << filemessages::kSaveFailed << " " << path << "\n";
+        break;
+    }
+    return kExitSaveFailed;
 }
 
 int parseArgs(int argc, char** argv, Options& o) {
     if (argc < 2)
         return usageError("no command given");
     o.mode = argv[1];
-    if (o.mode != "events" && o.mode != "image")
+    if (o.mode != "events" && o.mode != "image" && o.mode != "log")
         return usageError("unknown command '" + o.mode + "'");
     for (int i = 2; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -148,7 +178,10 @@ int parseArgs(int argc, char** argv, Options& o) {
         std::string v;
         if (arg == "--json") {
             o.json = true;
-        } else if (arg == "--variant") {
+        } else if (arg == "--save-log" && o.mode != "log") {
+            if (!value(o.saveLog) || o.saveLog.empty())
+                return usageError("--save-log takes a file name");
+        } else if (arg == "--variant" && o.mode != "log") {
             if (!value(v) || !(o.variant = variantFromName(v)))
                 return usageError("--variant takes main, garage or military");
         } else if (arg == "--start" && o.mode == "events") {
@@ -162,7 +195,7 @@ int parseArgs(int argc, char** argv, Options& o) {
             if (!value(v) || !(base = parseDouble(v)))
                 return usageError("--base takes a day count");
             o.base = *base;
-        } else if (arg == "--now") {
+        } else if (arg == "--now" && o.mode != "log") {
             if (!value(v) || !(o.now = parseNow(v)))
                 return usageError("--now takes \"YYYY-MM-DD hh:mm:ss\"");
         } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
@@ -180,32 +213,56 @@ int parseArgs(int argc, char** argv, Options& o) {
     return -1;
 }
 
-int runEvents(const Options& o, const std::vector<uint8_t>& data, const datetime::Clock& clock) {
-    const unsigned long long size = data.size();
+int finish(const Options& o, const EventCollection& events) {
+    printEvents(events, o.json);
+    return o.saveLog.empty() ? kExitOk : saveLog(o.saveLog, events);
+}
+
+int runEvents(const Options& o, const datetime::Clock& clock) {
+    InputFile file;
+    if (!openInput(file, o.file))
+        return kExitUsage;
+    const unsigned long long size = file.size();
     const unsigned long long start = o.start.value_or(0);
     const unsigned long long end = o.end.value_or(size);
     if (start > size || end > size) {
-        std::cerr << "velmora-decode: the range " << start << ".." << end
+        std::cerr << errorPrefix() << "the range " << start << ".." << end
                   << " lies outside the file of " << size << " bytes\n";
         return kExitUsage;
     }
     if (end < start) {
-        std::cerr << "velmora-decode: the end " << end << " lies before the start " << start
+        std::cerr << errorPrefix() << "the end " << end << " lies before the start " << start
                   << "\n";
+        return kExitUsage;
+    }
+    if (end - start > BinDump::kMaxSize) {
+        std::cerr << errorPrefix() << "the range " << start << ".." << end << " holds "
+                  << end - start << " bytes, more than the " << BinDump::kMaxSize
+                  << " a dump can have\n";
+        return kExitUsage;
+    }
+    std::vector<uint8_t> data;
+    if (!file.readRange(start, end - start, data)) {
+        std::cerr << errorPrefix() << file.describe(InputFile::Status::ReadFailed, o.file) << "\n";
         return kExitUsage;
     }
     double base = o.base;
     const auto parser = makeParser(*o.variant, clock);
-    const auto events =
-        parser->decodeEvents(std::span<const uint8_t>(data).subspan(start, end - start), base);
-    printEvents(*events, o.json);
-    return kExitOk;
+    return finish(o, *parser->decodeEvents(data, base));
 }
 
-int runImage(const Options& o, const std::vector<uint8_t>& data, const datetime::Clock& clock) {
-    if (data.size() != TabletImage::kSize && data.size() != TabletImage::kHeadersAndEvents) {
-        std::cerr << "velmora-decode: " << o.file << " holds " << data.size()
+int runImage(const Options& o, const datetime::Clock& clock) {
+    InputFile file;
+    if (!openInput(file, o.file))
+        return kExitUsage;
+    if (file.size() != TabletImage::kSize && file.size() != TabletImage::kHeadersAndEvents) {
+        std::cerr << errorPrefix() << o.file << " holds " << file.size()
                   << " bytes; a tablet image has 544 (or 512 without the register page)\n";
+        return kExitUsage;
+    }
+    std::vector<uint8_t> data;
+    if (!file.readAll(data)) {
+        std::cerr << errorPrefix() << file.describe(InputFile::Status::ReadFailed, o.file) << "\n";
         return kExitUsage;
     }
     const TabletImage image(data); // a 512-byte image gets a zero register page
@@ -218,9 +275,23 @@ int runImage(const Options& o, const std::vector<uint8_t>& data, const datetime:
     header << image.serialNumberText() << "\n" << image.deviceNumberText() << "\n";
     const Variant variant = o.variant.value_or(variantForDeviceNumber(image.deviceNumber()));
     const auto parser = makeParser(variant, clock);
-    const auto events = parser->decodeImage(image.bytes(), TabletImage::kHeadersAndEvents);
-    printEvents(*events, o.json);
-    return kExitOk;
+    return finish(o, *parser->decodeImage(image.bytes(), TabletImage::kHeadersAndEvents));
+}
+
+// A saved log file as the program opens it: every whole block, then the read
+// error when the file is empty or ends inside a block.
+int runLog(const Options& o) {
+    InputFile file;
+    if (!openInput(file, o.file, LogFileReader::kMaxFileSize))
+        return kExitUsage;
+    EventCollection events;
+    const auto end = LogFileReader::read(file, events);
+    printEvents(events, o.json);
+    if (!LogFileReader::isReadError(end))
+        return kExitOk;
+    std::cout.flush();
+    std::cerr << filemessages::kReadFailed << "\n";
+    return kExitLogCut;
 }
 
 } // namespace
@@ -229,15 +300,11 @@ int main(int argc, char** argv) {
     Options o;
     if (const int rc = parseArgs(argc, argv, o); rc >= 0)
         return rc;
-    std::vector<uint8_t> data;
-    if (!readFile(o.file, data)) {
-        std::cerr << "velmora-decode: cannot read " << o.file << ": " << std::strerror(errno)
-                  << "\n";
-        return kExitUsage;
-    }
     const datetime::Clock clock =
         o.now ? datetime::fixedClock(*o.now) : datetime::systemLocalClock();
-    const int rc = o.mode == "events" ? runEvents(o, data, clock) : runImage(o, data, clock);
+    const int rc = o.mode == "events"  ? runEvents(o, clock)
+                   : o.mode == "image" ? runImage(o, clock)
+                                       : runLog(o);
     std::cout.flush();
     if (!std::cout) {
         std::cerr << "velmora-decode: writing the output failed\n";

@@ -44,8 +44,14 @@ public:
         executed.push_back(dialog.objectName());
         return onExec ? onExec(dialog) : QDialog::Accepted;
     }
-    QString openFileName(QWidget*, const QString&, const QString&) override { return openName; }
-    QString saveFileName(QWidget*, const QString&, const QString&) override { return saveName; }
+    QString chooseFile(const FileDialog& dialog) override {
+        fileDialogs.push_back(dialog);
+        if (fileNames.empty())
+            return {};
+        const QString name = fileNames.front();
+        fileNames.pop_front();
+        return name;
+    }
 
     QStringList texts() const {
         QStringList t;
@@ -58,7 +64,9 @@ public:
     std::deque<Answer> answers;
     std::function<int(QDialog&)> onExec;
     QStringList executed;
-    QString openName, saveName;
+    // File dialogs shown, and the names they answer in turn (none left: cancel).
+    std::vector<FileDialog> fileDialogs;
+    std::deque<QString> fileNames;
 };
 
 // 2024-01-01 12:00:00 on the decoders' clock.
