@@ -2,11 +2,13 @@
 
 #include "EventTableModel.h"
 #include "ReadCommandRecord.h"
+#include "TDateTimeSelect.h"
 #include "TForm1.h"
 #include "TabletDataLoader.h"
 #include "TabletImage.h"
 #include "UserDialogs.h"
 #include "support/SimFolder.h"
+#include "ui_TDateTimeSelect.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -122,4 +124,22 @@ inline TabletImage craftedImage(uint8_t device, const std::vector<uint32_t>& wor
         image.setRecord(i, words[i]);
     image.seal();
     return image;
+}
+
+// Shifts the event in `row` by one hour; which events moved.
+inline std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialogs, int row) {
+    std::vector<double> before;
+    for (const EventInfo& e : *form.events())
+        before.push_back(e.time);
+    dialogs.onExec = [](QDialog& d) {
+        auto& select = static_cast<TDateTimeSelect&>(d);
+        select.ui->TimePicker->setTime(select.ui->TimePicker->time().addSecs(3600));
+        return int(QDialog::Accepted);
+    };
+    form.InfoGridDblClick(form.model()->index(row, EventTableModel::Time));
+    std::vector<int> moved;
+    for (int i = 0; i < form.events()->count(); ++i)
+        if (form.events()->at(i).time != before[static_cast<size_t>(i)])
+            moved.push_back(i);
+    return moved;
 }

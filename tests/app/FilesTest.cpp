@@ -213,24 +213,6 @@ TEST_F(LogFiles, SaveThatFailsMidwayKeepsTheOldFile) {
     EXPECT_EQ(form->events()->count(), 10000);
 }
 
-// Shifts the event in `row` by one hour; which events moved.
-std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialogs, int row) {
-    std::vector<double> before;
-    for (const EventInfo& e : *form.events())
-        before.push_back(e.time);
-    dialogs.onExec = [](QDialog& d) {
-        auto& select = static_cast<TDateTimeSelect&>(d);
-        select.ui->TimePicker->setTime(select.ui->TimePicker->time().addSecs(3600));
-        return int(QDialog::Accepted);
-    };
-    form.InfoGridDblClick(form.model()->index(row, EventTableModel::Time));
-    std::vector<int> moved;
-    for (int i = 0; i < form.events()->count(); ++i)
-        if (form.events()->at(i).time != before[static_cast<size_t>(i)])
-            moved.push_back(i);
-    return moved;
-}
-
 // Power-ups (garage) at 3 and 8; the same records under the main layout carry
 // no marker.
 std::vector<uint8_t> garageWithPowerUps() {

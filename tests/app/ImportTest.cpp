@@ -299,24 +299,6 @@ TEST_F(Import, FailingDecoderInstallsNothing) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-// Shifts the event in `row` by one hour; which events moved.
-std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialogs, int row) {
-    std::vector<double> before;
-    for (const EventInfo& e : *form.events())
-        before.push_back(e.time);
-    dialogs.onExec = [](QDialog& d) {
-        auto& select = static_cast<TDateTimeSelect&>(d);
-        select.ui->TimePicker->setTime(select.ui->TimePicker->time().addSecs(3600));
-        return int(QDialog::Accepted);
-    };
-    form.InfoGridDblClick(form.model()->index(row, EventTableModel::Time));
-    std::vector<int> moved;
-    for (int i = 0; i < form.events()->count(); ++i)
-        if (form.events()->at(i).time != before[static_cast<size_t>(i)])
-            moved.push_back(i);
-    return moved;
-}
-
 TEST_F(Import, TimeCorrectionUsesTheVariantChosenForTheImport) {
     // garage power-ups at 3 and 8; under the main layout the same records hold no marker
     std::vector<uint8_t> bytes;
