@@ -47,8 +47,6 @@ const QString kLibraryFailureCaption = QStringLiteral("Error!");
 const QString kDriverFailure = QStringLiteral("\nNo Hardware Driver for this type found!\n");
 const QString kDriverFailureCaption = QStringLiteral("ERROR");
 const QString kSetupFailure = QStringLiteral("TMEX Setup Flag is not 1 or 2");
-// A message box without a caption of its own gets the system's default one.
-const QString kSystemDefaultCaption = QStringLiteral("Error");
 const QString kErrorDialogCaption = QStringLiteral("Ошибка");
 // The caption of the framework's standard error dialog, which shows file errors.
 const QString kFileErrorCaption = QStringLiteral("Error");
@@ -217,7 +215,7 @@ bool TForm1::reportOpenFailure(BindingStatus status) {
         message(this, kDriverFailure, kDriverFailureCaption);
         return false;
     case BindingStatus::SetupFailure:
-        message(this, kSetupFailure, kSystemDefaultCaption);
+        message(this, kSetupFailure, UserDialogs::systemDefaultCaption());
         return false;
     default:
         return true;

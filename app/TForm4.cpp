@@ -97,7 +97,7 @@ void TForm4::finishHandler(bool succeeded, const QString& errorText) {
     setButtonsEnabled(true);
     const bool closeRequested = std::exchange(closeRequested_, false);
     if (!errorText.isEmpty())
-        message(errorText, QString());
+        message(errorText, UserDialogs::systemDefaultCaption());
     if (succeeded) {
         message(kSucceeded, kSucceededCaption);
         accept();

@@ -33,6 +33,9 @@ public:
         bool kept = false;
     };
 
+    // What the system puts on a message box that has no caption of its own.
+    static QString systemDefaultCaption() { return QStringLiteral("Error"); }
+
     virtual ~UserDialogs() = default;
     virtual Answer show(const Message& message) = 0;
     // Shows a form of the program modally; returns QDialog::Accepted or Rejected.

@@ -174,9 +174,9 @@ TEST_F(WriteCommand, NoTabletFailsAtOnce) {
     TForm4& d = open(*form);
     ASSERT_TRUE(write(d));
     EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure));
-    // the writer's own box: no owner, no caption, OK only
+    // the writer's own box: no owner, the system's default caption, OK only
     EXPECT_EQ(dialogs.shown[0].owner, nullptr);
-    EXPECT_EQ(dialogs.shown[0].caption, "");
+    EXPECT_EQ(dialogs.shown[0].caption, "Error");
     EXPECT_EQ(dialogs.shown[0].buttons, UserDialogs::Buttons::Ok);
     EXPECT_EQ(dialogs.shown[1].owner, nullptr);
     EXPECT_EQ(dialogs.shown[1].caption, "Ошибка");
@@ -263,7 +263,7 @@ TEST_F(WriteCommand, SessionAndLibraryFailuresWithTheWritersTexts) {
         TForm4& d = open(*form);
         ASSERT_TRUE(write(d)) << row.name;
         EXPECT_EQ(dialogs.texts(), failureTexts(row.text)) << row.name;
-        EXPECT_EQ(dialogs.shown[0].caption, "") << row.name;
+        EXPECT_EQ(dialogs.shown[0].caption, "Error") << row.name;
         EXPECT_EQ(withoutClock(dump(name)), before) << row.name;
         form->close();
     }
