@@ -20,7 +20,8 @@ TForm4::TForm4(UserDialogs& dialogs, QString libraryPath, std::function<void()> 
     : QDialog(parent), ui(new Ui::TForm4), dialogs_(dialogs), libraryPath_(std::move(libraryPath)),
       stopReadOut_(std::move(stopReadOut)) {
     ui->setupUi(this);
-    setFixedSize(402, 128);
+    // The design size, or more where the desktop's font needs it: no text is cut.
+    setFixedSize(sizeHint().expandedTo(QSize(402, 128)));
     connect(ui->Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
     connect(this, &TForm4::writerFinished, this, &TForm4::finishHandler, Qt::QueuedConnection);

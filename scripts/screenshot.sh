@@ -10,6 +10,6 @@ cmake -S . -B build/run -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TES
 cmake --build build/run -j "$(nproc)" --target velmora-screenshot IBFS32
 sim=$(mktemp -d)
 trap 'rm -rf "$sim"' EXIT
-ONEWIRE_SIM_DIR="$sim/adapter" QT_QPA_PLATFORM=xcb \
+ONEWIRE_PORT=sim ONEWIRE_SIM_DIR="$sim/adapter" QT_QPA_PLATFORM=xcb \
     xvfb-run -a -s "-screen 0 ${size}x24" build/run/bin/velmora-screenshot "$out" "$size"
 echo "saved $out"
