@@ -2,10 +2,25 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
 namespace onewiresim {
+
+namespace {
+
+std::optional<FileIdentity> identityOf(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                        static_cast<int64_t>(st.st_size)};
+}
+
+} // namespace
 
 Bus::Bus(SimAdapter adapter) : adapter_(std::move(adapter)) {}
 
@@ -13,14 +28,11 @@ void Bus::refresh() {
     present_.clear();
     selected_.clear();
     for (const std::string& name : adapter_.onAdapter()) {
-        std::error_code ec;
-        const fs::path path = adapter_.tabletPath(name);
-        const auto stamp = fs::last_write_time(path, ec);
-        if (ec)
+        const auto identity = identityOf(adapter_.tabletPath(name));
+        if (!identity)
             continue;
-        const auto size = fs::file_size(path, ec);
         auto it = cache_.find(name);
-        if (it == cache_.end() || it->second.stamp != stamp || it->second.size != size) {
+        if (it == cache_.end() || it->second.identity != *identity) {
             std::string error;
             auto button = adapter_.loadTablet(name, error);
             if (!button)
@@ -28,8 +40,7 @@ void Bus::refresh() {
             Device& d = cache_[name];
             d.name = name;
             d.button = std::move(button);
-            d.stamp = stamp;
-            d.size = size;
+            d.identity = *identity;
             it = cache_.find(name);
         }
         if (std::find(present_.begin(), present_.end(), &it->second) == present_.end())
@@ -60,10 +71,8 @@ void Bus::save(Device& device) {
     std::string error;
     if (!adapter_.saveTablet(device.name, *device.button, error))
         return;
-    std::error_code ec;
-    const fs::path path = adapter_.tabletPath(device.name);
-    device.stamp = fs::last_write_time(path, ec);
-    device.size = fs::file_size(path, ec);
+    if (const auto identity = identityOf(adapter_.tabletPath(device.name)))
+        device.identity = *identity;
 }
 
 void Bus::removeFromAdapter(const std::string& name) {

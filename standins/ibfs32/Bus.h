@@ -15,6 +15,17 @@ namespace onewiresim {
 // The 1-Wire bus of the simulated adapter: the tablets lying on it, the ROM
 // command layer and the faults. Every reset reads the adapter folder again, so
 // tablets come and go between calls. Not thread-safe: the driver serialises calls.
+// What tells one version of a tablet file from the next. Tablet files are
+// replaced by a rename, so the inode changes with every write, also within one
+// tick of the file system's clock.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    int64_t modifiedNs = 0;
+    int64_t size = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 class Bus {
 public:
     explicit Bus(SimAdapter adapter);
@@ -35,8 +46,7 @@ private:
     struct Device {
         std::string name;
         std::shared_ptr<MemoryButton> button;
-        std::filesystem::file_time_type stamp;
-        uintmax_t size = 0;
+        FileIdentity identity;
     };
     enum class Phase { AfterReset, ReadRom, MatchRom, Function, Search, Ignored };
 

@@ -97,6 +97,25 @@ TEST_F(SimAdapterTest, HostileTabletFilesAreDamagedAndNeverReadWhole) {
     EXPECT_EQ(onewire::RomSearch::next(wire, state.data()), 0);
 }
 
+TEST_F(SimAdapterTest, ATabletRewrittenWithinOneClockTickIsReadAgain) {
+    placeTablet("t");
+    const fs::path file = dir_ / "tablets" / "t.tablet";
+    SimMaster wire{adapter()};
+    EXPECT_EQ(readMemory(wire.bus(), 0, 1), std::vector<uint8_t>{0});
+    // another process rewrites it: same size, and a file system clock that
+    // has not moved on
+    const auto stamp = fs::last_write_time(file);
+    const auto size = fs::file_size(file);
+    std::string error;
+    auto tablet = adapter().loadTablet("t", error);
+    ASSERT_TRUE(tablet) << error;
+    tablet->memory()[0] = 0xA5;
+    ASSERT_TRUE(adapter().saveTablet("t", *tablet, error)) << error;
+    fs::last_write_time(file, stamp);
+    ASSERT_EQ(fs::file_size(file), size);
+    EXPECT_EQ(readMemory(wire.bus(), 0, 1), std::vector<uint8_t>{0xA5});
+}
+
 TEST_F(SimAdapterTest, HostileAdapterAndFaultFilesAreIgnored) {
     placeTablet("good");
     fs::remove(dir_ / "adapter");
