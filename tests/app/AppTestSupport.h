@@ -9,6 +9,7 @@
 #include "UserDialogs.h"
 #include "support/SimFolder.h"
 #include "ui_TDateTimeSelect.h"
+#include "ui_TForm1.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -142,4 +143,13 @@ inline std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialog
         if (form.events()->at(i).time != before[static_cast<size_t>(i)])
             moved.push_back(i);
     return moved;
+}
+
+// The show-data step has run: the table and the commands that need a list.
+inline void expectDataShown(TForm1& form) {
+    EXPECT_TRUE(form.ui->InfoGrid->isVisibleTo(&form));
+    EXPECT_TRUE(form.ui->MenuSave->isEnabled());
+    EXPECT_TRUE(form.ui->SpeedButSave->isEnabled());
+    EXPECT_TRUE(form.ui->MenuExportExcel->isEnabled());
+    EXPECT_TRUE(form.ui->SpeedButExport->isEnabled());
 }

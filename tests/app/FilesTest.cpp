@@ -85,12 +85,7 @@ TEST_F(LogFiles, SavedListOpensWholeInAFreshWindow) {
     ASSERT_NE(fresh->events(), nullptr);
     expectSameEvents(*form->events(), *fresh->events());
     EXPECT_EQ(fresh->model()->rowCount(), 124);
-    // the show-data step: the table and the commands that need a list
-    EXPECT_TRUE(fresh->ui->InfoGrid->isVisibleTo(fresh.get()));
-    EXPECT_TRUE(fresh->ui->MenuSave->isEnabled());
-    EXPECT_TRUE(fresh->ui->SpeedButSave->isEnabled());
-    EXPECT_TRUE(fresh->ui->MenuExportExcel->isEnabled());
-    EXPECT_TRUE(fresh->ui->SpeedButExport->isEnabled());
+    expectDataShown(*fresh);
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -196,16 +191,11 @@ TEST_F(LogFiles, SaveThatFailsMidwayKeepsTheOldFile) {
     writeBytes(files_ / "kept.log", old);
     auto form = makeForm();
     show(*form, Variant::Garage, 10000);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     dialogs.fileNames = {path("kept.log")};
-    form->MenuSaveClick();
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, handler);
+    {
+        const FileSizeLimit limit(4096);
+        form->MenuSaveClick();
+    }
     EXPECT_EQ(dialogs.texts(), QStringList{kSaveFailed});
     expectFileErrors(*form);
     EXPECT_EQ(fileBytes(files_ / "kept.log"), old);

@@ -101,11 +101,7 @@ TEST_F(Import, DefaultRangeDecodesTheWholeFileWithTheChosenVariant) {
         ASSERT_NE(form->events(), nullptr);
         expectSameEvents(*decoded(variant, dump_, 0, 496), *form->events(), true);
         EXPECT_EQ(form->model()->rowCount(), form->events()->count());
-        EXPECT_TRUE(form->ui->InfoGrid->isVisibleTo(form.get()));
-        EXPECT_TRUE(form->ui->MenuSave->isEnabled());
-        EXPECT_TRUE(form->ui->MenuExportExcel->isEnabled());
-        EXPECT_TRUE(form->ui->SpeedButSave->isEnabled());
-        EXPECT_TRUE(form->ui->SpeedButExport->isEnabled());
+        expectDataShown(*form);
         EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     }
 }

@@ -59,16 +59,12 @@ TEST_F(AtomicSave, DeviceFailingAfterAnyCountKeepsTheOldFile) {
 TEST_F(AtomicSave, FileSizeLimitOfTheSystemKeepsTheOldFile) {
     oldFile();
     const auto events = decodedList(Variant::Garage, 10000, 4);
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto status = AtomicFile::save(
-        target(), [&](ByteSink& sink) { return LogFileWriter::write(sink, *events); });
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
+    AtomicFile::Status status;
+    {
+        const FileSizeLimit limit(4096);
+        status = AtomicFile::save(
+            target(), [&](ByteSink& sink) { return LogFileWriter::write(sink, *events); });
+    }
     EXPECT_EQ(status, AtomicFile::Status::WriteFailed);
     EXPECT_EQ(fileBytes(target()), old_);
     EXPECT_EQ(folderContents(), std::vector<std::string>{"log.bin"});

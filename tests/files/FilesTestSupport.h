@@ -3,9 +3,11 @@
 #include "ByteSink.h"
 #include "EventCollection.h"
 #include "ParserFactory.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +15,7 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 inline constexpr double kTestNow = 45292.5;
@@ -96,15 +99,7 @@ private:
 // A folder of its own for each test.
 class TempFolderTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/velmora-files-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
     std::vector<std::string> folderContents() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir_))
@@ -112,5 +107,29 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-    std::filesystem::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
+};
+
+// A real write failure: while it lives, the system refuses to let a file grow
+// past `bytes` (the signal that would end the process is ignored).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        handler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved_;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, handler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*handler_)(int) = nullptr;
 };

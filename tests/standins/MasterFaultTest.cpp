@@ -11,6 +11,7 @@
 #include "support/Ds2490Bridge.h"
 #include "support/EmulatedSerialAdapter.h"
 #include "support/LiftingWire.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -31,24 +32,18 @@ class Faults : public testing::Test {
 protected:
     void SetUp() override {
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
-        char pattern[] = "/tmp/velmora-faults-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         std::string error;
         ASSERT_TRUE(onewiresim::SimAdapter(dir_).ensureCreated(error)) << error;
         wire_ = std::make_unique<LiftingWire>(onewiresim::SimAdapter(dir_));
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
     // Any result of a master call: a value in range or a TMEX error.
     static void inRange(int r, int max) {
         EXPECT_TRUE((r >= 0 && r <= max) || r == tmex::kPortError || r == kTimeout) << r;
     }
 
-    std::filesystem::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
     std::unique_ptr<LiftingWire> wire_;
 };
 

@@ -10,6 +10,7 @@
 #include "support/Ds2490Bridge.h"
 #include "support/EmulatedSerialAdapter.h"
 #include "support/LiftingWire.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -59,9 +60,7 @@ class Master : public testing::TestWithParam<Kind> {
 protected:
     void SetUp() override {
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
-        char pattern[] = "/tmp/velmora-master-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         std::string error;
         ASSERT_TRUE(SimAdapter(dir_).create(error)) << error;
         wire_ = std::make_unique<LiftingWire>(SimAdapter(dir_));
@@ -92,8 +91,6 @@ protected:
         owned_.reset();
         serial_.reset();
         wire_.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
     }
 
     // Lays tablets with these ROM codes on the adapter, under fresh names (the
@@ -139,7 +136,8 @@ protected:
             f(*wire_);
     }
 
-    std::filesystem::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
     int laid_ = 0;
     std::string first_; // the first tablet laid last
     std::unique_ptr<LiftingWire> wire_;

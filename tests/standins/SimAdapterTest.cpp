@@ -2,6 +2,7 @@
 #include "SimAdapter.h"
 #include "RomSearch.h"
 #include "SimMaster.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,14 +19,8 @@ namespace {
 class SimAdapterTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velmora-adapter-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         ASSERT_TRUE(adapter().create(error_)) << error_;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
     }
     SimAdapter adapter() const { return SimAdapter(dir_); }
 
@@ -53,7 +48,8 @@ protected:
         return out;
     }
 
-    fs::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
     std::string error_;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,19 +17,12 @@
 class SimFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/velmora-sim-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ASSERT_FALSE(dir_.empty());
         setenv("ONEWIRE_SIM_DIR", dir_.c_str(), 1);
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
         setenv("ONEWIRE_PORT", "sim", 1);
         setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
     }
-    void TearDown() override {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-
     // Runs onewire-sim on this folder; its exit status.
     int sim(const std::string& args) {
         const std::string cmd = std::string(ONEWIRE_SIM_PATH) + " " + args + " >/dev/null 2>&1";
@@ -58,5 +53,6 @@ protected:
         return image;
     }
 
-    std::filesystem::path dir_;
+    TempFolder folder_;
+    std::filesystem::path dir_ = folder_.path();
 };
