@@ -1,5 +1,6 @@
 #include "TabletDataLoaderHelper.h"
 
+#include "Ds1994Commands.h"
 #include "OneWireCrc.h"
 
 #include <QCoreApplication>
@@ -106,11 +107,11 @@ void TabletDataLoaderHelper::EndSession(Session& session) {
 }
 
 void TabletDataLoaderHelper::ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out) {
-    TMTouchByte(session, 0xF0);
+    TMTouchByte(session, ds1994::kReadMemory);
     TMTouchByte(session, static_cast<int16_t>(address & 0xFF));
     TMTouchByte(session, static_cast<int16_t>(address >> 8));
     for (uint8_t& b : out)
-        b = static_cast<uint8_t>(TMTouchByte(session, 0xFF));
+        b = static_cast<uint8_t>(TMTouchByte(session, ds1994::kReadSlot));
 }
 
 BindingStatus TabletDataLoaderHelper::ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,

@@ -1,5 +1,6 @@
 #include "TabletDataWriterHelper.h"
 
+#include "Ds1994Commands.h"
 #include "ReadCommandRecord.h"
 
 namespace {
@@ -9,12 +10,7 @@ struct WriteFailure {
     QString text;
 };
 
-// 1-Wire commands of the DS1994.
-constexpr uint8_t kSkipRom = 0xCC;
-constexpr uint8_t kWriteScratchpad = 0x0F;
-constexpr uint8_t kReadScratchpad = 0xAA;
-constexpr uint8_t kCopyScratchpad = 0x55;
-constexpr uint8_t kReadSlot = 0xFF;
+using namespace ds1994;
 
 struct OpenFailureText {
     BindingStatus status;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// The 1-Wire commands the program sends to a tablet, and the byte that reads a
+// time slot (the master sends ones; the device pulls the zeros).
+namespace ds1994 {
+
+constexpr uint8_t kSkipRom = 0xCC;
+constexpr uint8_t kReadMemory = 0xF0;
+constexpr uint8_t kWriteScratchpad = 0x0F;
+constexpr uint8_t kReadScratchpad = 0xAA;
+constexpr uint8_t kCopyScratchpad = 0x55;
+constexpr uint8_t kReadSlot = 0xFF;
+
+} // namespace ds1994
