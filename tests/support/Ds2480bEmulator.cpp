@@ -9,6 +9,7 @@ using namespace onewire::ds2480b;
 void Ds2480bEmulator::receive(uint8_t byte, std::vector<uint8_t>& answers) {
     if (!calibrated_) {
         calibrated_ = true; // the timing byte: measured, not answered
+        commands.push_back(byte);
         return;
     }
     if (!dataMode_) {

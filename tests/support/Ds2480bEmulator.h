@@ -19,7 +19,8 @@ public:
     // Counters the tests look at.
     int resets = 0;
     int searches = 0;
-    // Every byte taken in command mode, configuration included.
+    // Every byte taken in command mode, configuration and the timing byte
+    // included.
     std::vector<uint8_t> commands;
 
     // What the adapter is: 12 V programming voltage present (answers ED, not
