@@ -202,6 +202,7 @@ std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
         }
         e.number = static_cast<int32_t>(p + 1);
         e.position = static_cast<int32_t>(p);
+        e.erased = isErasedRecord(raw);
         if (decodeCode(profile, fields.codeByte, e))
             list->append(std::move(e));
     }

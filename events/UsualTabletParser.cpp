@@ -154,6 +154,7 @@ std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const
         e.number = static_cast<int32_t>(p + 1);
         e.position = static_cast<int32_t>(p);
         e.raw = std::array<uint8_t, 4>{raw[0], raw[1], raw[2], raw[3]};
+        e.erased = isErasedRecord(raw);
         e.codeByte = detail;
         e.typeText = "(" + std::to_string(kind) + kKinds[static_cast<size_t>(kind)].groupName;
         e.category = kKinds[static_cast<size_t>(kind)].category;
