@@ -196,6 +196,7 @@ void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> reco
         }
         e.number = static_cast<int32_t>(run.position + 1);
         e.position = static_cast<int32_t>(run.position);
+        e.erased = isErasedRecord(raw);
         if (decodeCode(profile, fields.codeByte, e)) {
             run.previous = e.time;
             out.append(std::move(e));

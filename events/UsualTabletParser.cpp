@@ -147,6 +147,7 @@ void UsualTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
         e.number = static_cast<int32_t>(run.position + 1);
         e.position = static_cast<int32_t>(run.position);
         e.raw = std::array<uint8_t, 4>{raw[0], raw[1], raw[2], raw[3]};
+        e.erased = isErasedRecord(raw);
         e.codeByte = detail;
         e.typeText = "(" + std::to_string(kind) + kKinds[static_cast<size_t>(kind)].groupName;
         e.category = kKinds[static_cast<size_t>(kind)].category;
