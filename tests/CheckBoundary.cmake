@@ -1,7 +1,12 @@
 # The driver boundary: nothing of the program includes a header of the driver
 # stand-in, and the stand-in implements the program's TMEX declarations.
 # -DROOT=<source tree>
-file(GLOB standin_headers RELATIVE ${ROOT}/standins/ibfs32 ${ROOT}/standins/ibfs32/*.h)
+file(GLOB_RECURSE driver_headers ${ROOT}/onewire/*.h ${ROOT}/simulator/*.h)
+set(standin_headers "")
+foreach(header ${driver_headers})
+    get_filename_component(name ${header} NAME)
+    list(APPEND standin_headers ${name})
+endforeach()
 file(GLOB_RECURSE program_files ${ROOT}/tablet/*.h ${ROOT}/tablet/*.cpp ${ROOT}/app/*.h
      ${ROOT}/app/*.cpp ${ROOT}/events/*.h ${ROOT}/events/*.cpp)
 list(APPEND program_files ${ROOT}/tools/velmora_decode.cpp)
@@ -16,10 +21,11 @@ foreach(file ${program_files})
         endforeach()
     endforeach()
 endforeach()
-if(EXISTS ${ROOT}/standins/ibfs32/Tmex.h)
+file(GLOB_RECURSE tmex_copies ${ROOT}/onewire/Tmex.h ${ROOT}/simulator/Tmex.h)
+if(tmex_copies)
     string(APPEND failures "the stand-in declares TMEX itself\n")
 endif()
-file(STRINGS ${ROOT}/standins/ibfs32/Ibfs32.cpp tmex REGEX "#include \"Tmex.h\"")
+file(STRINGS ${ROOT}/tmex/Ibfs32.cpp tmex REGEX "#include \"Tmex.h\"")
 if(NOT tmex)
     string(APPEND failures "the stand-in does not include the program's Tmex.h\n")
 endif()
