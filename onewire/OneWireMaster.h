@@ -1,21 +1,21 @@
 #pragma once
 
-#include <array>
+#include "Rom.h"
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 
 namespace onewire {
-
-using Rom = std::array<uint8_t, 8>;
 
 // One 1-Wire bus master: the few primitives every adapter offers. The TMEX
 // entry points, the ROM search and the access sequence are built on these, so
 // each adapter (the simulated bus, a DS2480B on a serial line, a DS2490 on USB)
 // only says how it makes a reset, a time slot and a byte.
 //
-// Results: 0 and above are values; negative values are TMEX error codes
-// (kPortError when the adapter failed or vanished, kTimeout when it did not
-// answer in time). After an error the master may be unusable until reopened.
+// Results: 0 and above are values; negative values are a Status (kErrPort
+// when the adapter failed or vanished, kErrTimeout when it did not answer in
+// time). After an error the master may be unusable until reopened.
 class OneWireMaster {
 public:
     virtual ~OneWireMaster() = default;
@@ -52,14 +52,5 @@ public:
     // What this master is, for messages ("DS2480B on /dev/ttyUSB0").
     virtual std::string describe() const = 0;
 };
-
-constexpr bool romBit(const Rom& rom, int n) {
-    return (rom[static_cast<size_t>(n / 8)] >> (n % 8)) & 1;
-}
-inline void setRomBit(Rom& rom, int n, bool value) {
-    const auto mask = static_cast<uint8_t>(1u << (n % 8));
-    auto& byte = rom[static_cast<size_t>(n / 8)];
-    byte = static_cast<uint8_t>(value ? byte | mask : byte & ~mask);
-}
 
 } // namespace onewire

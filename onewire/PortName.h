@@ -7,12 +7,6 @@
 
 namespace onewire {
 
-// TMEX port types this driver serves.
-constexpr int16_t kSerialPortType = 5; // DS2480B serial adapter (DS9097U)
-constexpr int16_t kUsbPortType = 6;    // DS9490 (DS2490 bridge)
-constexpr int16_t kSimPortType = 15;   // the simulated adapter folder
-constexpr int16_t kTimeout = -25;
-
 // A 1-Wire port as users name it: `sim`, `usb`, `usb:N` (the N-th DS2490
 // found, from 0), `serial:DEVICE`, or `auto` (the first DS2490, else sim).
 struct PortName {

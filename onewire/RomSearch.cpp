@@ -1,7 +1,5 @@
 #include "RomSearch.h"
 
-#include "OneWireCrc.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -17,7 +15,7 @@ void startOver(uint8_t* state) {
 } // namespace
 
 bool RomSearch::plausible(const Rom& rom) {
-    return rom[0] != 0 && crc8(rom.data(), rom.size()) == 0;
+    return rom[0] != 0 && Crc::crc8(rom.data(), rom.size()) == 0;
 }
 
 int RomSearch::next(OneWireMaster& master, uint8_t* state) {

@@ -21,7 +21,6 @@ namespace tmex {
 
 constexpr int kStateBufferSize = 5120;
 constexpr int kVersionTextSize = 2000;
-constexpr int16_t kUsbPortType = 6;
 
 // Results named by the TMEX documentation.
 constexpr int16_t kNoDevice = -1;

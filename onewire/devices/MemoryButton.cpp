@@ -1,7 +1,5 @@
 #include "MemoryButton.h"
 
-#include "LittleEndian.h"
-
 #include <cmath>
 
 namespace onewiresim {
@@ -91,7 +89,8 @@ void MemoryButton::restoreClock(uint32_t seconds, uint8_t fraction, double refer
     clockFraction_ = fraction;
     clockReference_ = reference;
     registers_[2] = fraction;
-    le::write32(registers_.data() + 3, seconds);
+    for (int i = 0; i < 4; ++i) // the clock counts little-endian
+        registers_[3 + static_cast<size_t>(i)] = static_cast<uint8_t>(seconds >> (8 * i));
 }
 
 uint8_t MemoryButton::readByte(uint16_t address, double now) const {

@@ -7,7 +7,7 @@
 #include "Ds2490Master.h"
 #include "PortName.h"
 #include "RomSearch.h"
-#include "Tmex.h"
+#include "Status.h"
 #include "support/Ds2490Bridge.h"
 #include "support/EmulatedSerialAdapter.h"
 #include "support/LiftingWire.h"
@@ -34,12 +34,19 @@ protected:
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
         ASSERT_FALSE(dir_.empty());
         std::string error;
-        ASSERT_TRUE(onewiresim::SimAdapter(dir_).ensureCreated(error)) << error;
+        // a DS1994 lies on the adapter, as the demo tablet would
+        onewiresim::SimAdapter adapter(dir_);
+        ASSERT_TRUE(adapter.create(error)) << error;
+        const onewiresim::MemoryButton demo(onewiresim::Model::DS1994,
+                                            makeRom(0x04, {0x5A, 0x3C, 0x91, 0x07, 0x00, 0x00}));
+        ASSERT_TRUE(adapter.saveTablet("demo", demo, error)) << error;
+        ASSERT_TRUE(adapter.setOnAdapter({"demo"}, error)) << error;
         wire_ = std::make_unique<LiftingWire>(onewiresim::SimAdapter(dir_));
     }
-    // Any result of a master call: a value in range or a TMEX error.
+    // Any result of a master call: a value in range or a status.
     static void inRange(int r, int max) {
-        EXPECT_TRUE((r >= 0 && r <= max) || r == tmex::kPortError || r == kTimeout) << r;
+        EXPECT_TRUE((r >= 0 && r <= max) || r == onewire::kErrPort || r == onewire::kErrTimeout)
+            << r;
     }
 
     TempFolder folder_;
@@ -73,10 +80,10 @@ TEST_F(Faults, Ds2480bThatGoesAwayGivesErrorsThenStaysBroken) {
     EXPECT_EQ(master->reset(), 1);
     serial.reset();
     const int r = master->reset();
-    EXPECT_TRUE(r == kTimeout || r == tmex::kPortError) << r;
+    EXPECT_TRUE(r == onewire::kErrTimeout || r == onewire::kErrPort) << r;
     EXPECT_TRUE(master->broken());
-    EXPECT_EQ(master->touchByte(0xFF), tmex::kPortError);
-    EXPECT_EQ(master->touchBit(true), tmex::kPortError);
+    EXPECT_EQ(master->touchByte(0xFF), onewire::kErrPort);
+    EXPECT_EQ(master->touchBit(true), onewire::kErrPort);
 }
 
 // A peer on the pseudo-terminal that answers every byte with random bytes,
@@ -195,11 +202,11 @@ TEST_F(Faults, Ds2490UnpluggedGivesErrorsNotHangs) {
     ASSERT_TRUE(master.init(error));
     EXPECT_EQ(master.reset(), 1);
     b.unplugged = true;
-    EXPECT_EQ(master.touchByte(0xFF), tmex::kPortError);
+    EXPECT_EQ(master.touchByte(0xFF), onewire::kErrPort);
     EXPECT_TRUE(master.broken());
-    EXPECT_EQ(master.reset(), tmex::kPortError);
+    EXPECT_EQ(master.reset(), onewire::kErrPort);
     b.unplugged = false;
-    EXPECT_EQ(master.touchBit(true), tmex::kPortError) << "broken until opened again";
+    EXPECT_EQ(master.touchBit(true), onewire::kErrPort) << "broken until opened again";
 }
 
 TEST_F(Faults, Ds2490DeviceArrivalIsNoResetResult) {
@@ -294,7 +301,7 @@ public:
 private:
     int fault() {
         const uint32_t k = random_() % 50;
-        return k == 0 ? tmex::kPortError : k == 1 ? kTimeout : 0;
+        return k == 0 ? onewire::kErrPort : k == 1 ? onewire::kErrTimeout : 0;
     }
     std::mt19937 random_;
 };

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <sys/wait.h>
 
 namespace {
 

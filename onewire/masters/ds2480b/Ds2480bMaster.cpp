@@ -1,8 +1,7 @@
 #include "Ds2480bMaster.h"
 
 #include "Ds2480b.h"
-#include "PortName.h"
-#include "Tmex.h"
+#include "Status.h"
 
 #include <thread>
 #include <vector>
@@ -72,7 +71,7 @@ int Ds2480bMaster::receive(uint8_t* data, size_t length) {
     const int got = line_.read(data, length, kAnswerLimit);
     if (got == static_cast<int>(length))
         return got;
-    return fail(got < 0 ? tmex::kPortError : kTimeout);
+    return fail(got < 0 ? kErrPort : kErrTimeout);
 }
 
 bool Ds2480bMaster::toMode(bool data) {
@@ -87,14 +86,14 @@ bool Ds2480bMaster::toMode(bool data) {
 
 int Ds2480bMaster::reset() {
     if (broken_)
-        return tmex::kPortError;
+        return kErrPort;
     if (!toMode(false) || !send(&kReset, 1))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     uint8_t answer = 0;
     if (const int r = receive(&answer, 1); r < 0)
         return r;
     if ((answer & kResetResponseMask) != kResetResponse)
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     switch (answer & 3) {
     case kShorted:
         return 3;
@@ -109,27 +108,27 @@ int Ds2480bMaster::reset() {
 
 int Ds2480bMaster::touchBit(bool bit) {
     if (broken_)
-        return tmex::kPortError;
+        return kErrPort;
     const uint8_t command = bit ? kBit | kBitOne : kBit;
     if (!toMode(false) || !send(&command, 1))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     uint8_t answer = 0;
     if (const int r = receive(&answer, 1); r < 0)
         return r;
     // the answer repeats the command with the bit read in its two low bits
     if ((answer & 0xFC) != (command & 0xFC))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     return answer & 1;
 }
 
 int Ds2480bMaster::touchByte(uint8_t byte) {
     if (broken_)
-        return tmex::kPortError;
+        return kErrPort;
     if (!toMode(true))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     const uint8_t twice[2] = {byte, byte};
     if (!send(twice, byte == kCommandMode ? 2 : 1))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     uint8_t answer = 0;
     if (const int r = receive(&answer, 1); r < 0)
         return r;
@@ -138,7 +137,7 @@ int Ds2480bMaster::touchByte(uint8_t byte) {
 
 int Ds2480bMaster::searchPass(const Rom& preference, SearchPass& out) {
     if (broken_)
-        return tmex::kPortError;
+        return kErrPort;
     uint8_t directions[16];
     encodeSearch(preference, directions);
     std::vector<uint8_t> out16;
@@ -150,12 +149,12 @@ int Ds2480bMaster::searchPass(const Rom& preference, SearchPass& out) {
     const uint8_t on[] = {kAcceleratorOn};
     const uint8_t off[] = {kAcceleratorOff};
     if (!toMode(false) || !send(on, 1) || !toMode(true) || !send(out16.data(), out16.size()))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     uint8_t answer[16];
     if (const int r = receive(answer, sizeof answer); r < 0)
         return r;
     if (!toMode(false) || !send(off, 1))
-        return fail(tmex::kPortError);
+        return fail(kErrPort);
     return decodeSearch(answer, out);
 }
 

@@ -10,7 +10,7 @@ namespace onewire {
 
 // A DS2480B serial line driver (DS9097U and USB-serial adapters built on it)
 // as a 1-Wire master. Every exchange has a time limit: a device that does not
-// answer in time is kTimeout, a wrong answer kPortError; either leaves the
+// answer in time is kErrTimeout, a wrong answer kErrPort; either leaves the
 // master unusable (`broken`) until it is opened again.
 class Ds2480bMaster : public OneWireMaster {
 public:

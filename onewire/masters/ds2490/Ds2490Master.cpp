@@ -1,7 +1,6 @@
 #include "Ds2490Master.h"
 
-#include "PortName.h"
-#include "Tmex.h"
+#include "Status.h"
 
 namespace onewire {
 
@@ -14,14 +13,14 @@ int Ds2490Master::fail(int code) {
 
 int Ds2490Master::command(uint8_t type, uint16_t value, uint16_t index) {
     if (broken_)
-        return tmex::kPortError;
+        return kErrPort;
     const int r = usb_->control(type, value, index);
     return r < 0 ? fail(r) : 0;
 }
 
 // Reads the status endpoint until the bridge is idle with its command buffer
 // empty; the result codes seen on the way are gathered in `last`.
-int Ds2490Master::waitIdle(Status& last) {
+int Ds2490Master::waitIdle(ds2490::Status& last) {
     const auto deadline = std::chrono::steady_clock::now() + kCommandLimit;
     std::vector<uint8_t> results;
     // the status endpoint is polled every millisecond: the count bounds a
@@ -33,7 +32,7 @@ int Ds2490Master::waitIdle(Status& last) {
             return fail(n);
         last = parseStatus(packet, static_cast<size_t>(n));
         if (!last.valid)
-            return fail(tmex::kPortError);
+            return fail(kErrPort);
         results.insert(results.end(), last.results.begin(), last.results.end());
         if (last.idle()) {
             last.results = std::move(results);
@@ -42,7 +41,7 @@ int Ds2490Master::waitIdle(Status& last) {
         if (std::chrono::steady_clock::now() >= deadline)
             break;
     }
-    return fail(kTimeout);
+    return fail(kErrTimeout);
 }
 
 // The bytes the last commands read from the bus, as they come out of EP3.
@@ -53,14 +52,14 @@ int Ds2490Master::readBack(uint8_t* bytes, int count) {
         if (n < 0)
             return fail(n);
         if (n == 0)
-            return fail(kTimeout);
+            return fail(kErrTimeout);
         done += n;
     }
     return 0;
 }
 
 bool Ds2490Master::init(std::string& error) {
-    Status status;
+    ds2490::Status status;
     if (command(kControlCommand, kResetDevice, 0) < 0 ||
         command(kModeCommand, kModePulseEnable, 0) < 0 ||
         command(kModeCommand, kModeSpeed, kSpeedRegular) < 0 || waitIdle(status) < 0) {
@@ -74,7 +73,7 @@ int Ds2490Master::reset() {
     if (const int r = command(kCommCommand, kOneWireReset | kF | kIm | kNtf | kSe, kSpeedRegular);
         r < 0)
         return r;
-    Status status;
+    ds2490::Status status;
     if (const int r = waitIdle(status); r < 0)
         return r;
     return resetResult(status);

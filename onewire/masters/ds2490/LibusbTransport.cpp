@@ -1,8 +1,7 @@
 #include "LibusbTransport.h"
 
 #include "Ds2490.h"
-#include "PortName.h"
-#include "Tmex.h"
+#include "Status.h"
 
 #include <cstdio>
 #include <libusb-1.0/libusb.h>
@@ -14,7 +13,7 @@ namespace {
 int fromLibusb(int r) {
     if (r >= 0)
         return r;
-    return r == LIBUSB_ERROR_TIMEOUT ? kTimeout : tmex::kPortError;
+    return r == LIBUSB_ERROR_TIMEOUT ? kErrTimeout : kErrPort;
 }
 
 bool isDs2490(libusb_device* device) {

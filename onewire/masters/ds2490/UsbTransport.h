@@ -8,8 +8,8 @@ namespace onewire {
 // requests on endpoint 0, the status registers on the interrupt endpoint EP1,
 // data to the bus on bulk EP2 and from it on bulk EP3. libusb fills this on a
 // real machine; a model of the bridge stands in for it in tests.
-// Results: 0 or a byte count, or a negative TMEX code (kPortError when the
-// device failed or vanished, kTimeout when it did not answer in time).
+// Results: 0 or a byte count, or a negative Status (kErrPort when the
+// device failed or vanished, kErrTimeout when it did not answer in time).
 class UsbTransport {
 public:
     virtual ~UsbTransport() = default;

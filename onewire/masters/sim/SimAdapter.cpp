@@ -1,9 +1,5 @@
 #include "SimAdapter.h"
 
-#include "Controller.h"
-#include "OneWireCrc.h"
-#include "ReadCommandRecord.h"
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -24,7 +20,6 @@ namespace onewiresim {
 namespace {
 
 constexpr const char* kTabletMagic = "onewire-sim-tablet 1";
-constexpr const char* kDemoName = "demo";
 
 std::string hex(const uint8_t* data, size_t n) {
     static const char* digits = "0123456789ABCDEF";
@@ -99,14 +94,6 @@ double hostNow() {
     timeval tv{};
     gettimeofday(&tv, nullptr);
     return static_cast<double>(tv.tv_sec) + tv.tv_usec / 1e6;
-}
-
-std::array<uint8_t, 8> makeRom(uint8_t family, const std::array<uint8_t, 6>& serial) {
-    std::array<uint8_t, 8> rom{};
-    rom[0] = family;
-    std::copy(serial.begin(), serial.end(), rom.begin() + 1);
-    rom[7] = onewire::crc8(rom.data(), 7);
-    return rom;
 }
 
 namespace {
@@ -210,10 +197,7 @@ bool SimAdapter::create(std::string& error) {
 bool SimAdapter::ensureCreated(std::string& error) {
     if (exists())
         return true;
-    if (!create(error))
-        return false;
-    const auto demo = makeDemoTablet(hostNow());
-    return saveTablet(kDemoName, *demo, error) && setOnAdapter({kDemoName}, error);
+    return create(error);
 }
 
 bool SimAdapter::validName(const std::string& name) {
@@ -389,21 +373,6 @@ Fault SimAdapter::fault() const {
 
 bool SimAdapter::setFault(const Fault& fault, std::string& error) const {
     return writeAtomically(dir_ / "fault", fault.text() + "\n", error);
-}
-
-std::unique_ptr<MemoryButton> makeDemoTablet(double now) {
-    const auto rom = makeRom(0x04, {0x5A, 0x3C, 0x91, 0x07, 0x00, 0x00});
-    auto tablet = std::make_unique<MemoryButton>(Model::DS1994, rom);
-    tablet->registers()[1] = MemoryButton::kOscillator;
-    tablet->setClock(static_cast<uint32_t>(now), 0, now);
-    const auto command = ReadCommandRecord::build(rom, 2);
-    std::copy(command.begin(), command.end(), tablet->memory().begin());
-    ControllerOptions options;
-    options.variant = Variant::Garage;
-    options.device = 3;
-    std::string error;
-    touchController(*tablet, options, now, error);
-    return tablet;
 }
 
 } // namespace onewiresim

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MemoryButton.h"
+#include "Rom.h"
 
 #include <filesystem>
 #include <memory>
@@ -42,7 +43,8 @@ public:
     bool exists() const;
     // The driver can work here: the tablets folder exists and may be read.
     bool usable() const;
-    // Creates a missing folder with one demo tablet on the adapter.
+    // Creates a missing folder, with no tablets; what lies on a new adapter is
+    // the business of whoever lays it (onewire-sim lays its demo tablet).
     bool ensureCreated(std::string& error);
     bool create(std::string& error);
 
@@ -69,11 +71,6 @@ private:
 // Host time in seconds since 1970, the clock the simulated parts run on.
 double hostNow();
 
-// A ROM code with its CRC: family, six serial bytes (ROM order), CRC-8.
-std::array<uint8_t, 8> makeRom(uint8_t family, const std::array<uint8_t, 6>& serial);
-
-// The tablet a fresh adapter folder holds: a DS1994 with a valid read command,
-// filled by a garage controller (device 3).
-std::unique_ptr<MemoryButton> makeDemoTablet(double now);
+using onewire::makeRom;
 
 } // namespace onewiresim

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "Bus.h"
+#include "MasterRegistry.h"
 #include "OneWireMaster.h"
 
 #include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
 
 namespace onewiresim {
 
@@ -24,8 +28,21 @@ public:
     static constexpr auto kResetTime = std::chrono::microseconds(1000);
     static constexpr auto kByteTime = std::chrono::microseconds(700);
     static constexpr auto kSlotTime = std::chrono::microseconds(70);
+    // A set-up and a search take the time a USB adapter's would, found or not.
+    static constexpr auto kSetupTime = std::chrono::microseconds(2000);
+    static constexpr auto kSearchTime = std::chrono::microseconds(13000);
     // Sleeps for the bus time owed, in steps of at least a millisecond.
     static void busTime(std::chrono::microseconds duration);
+
+    // Its row in the master registry: the folder in $ONEWIRE_SIM_DIR (made
+    // when missing) on its one port 0, and the faults set with onewire-sim.
+    static std::unique_ptr<onewire::OneWireMaster> open(const onewire::PortName& port,
+                                                        std::string& error);
+    static bool port(int number, onewire::PortName& out);
+    static bool present();
+    static std::optional<int> setup(int number);
+    static std::string place();
+    static void pace(onewire::BusCall call, std::chrono::microseconds spent);
 
 private:
     void spend(std::chrono::microseconds duration);
