@@ -465,6 +465,17 @@ TEST_F(Driver, ASerialAdapterReadsWhatTheSimulatedOneReads) {
     EXPECT_EQ(withoutClock(onSerial), withoutClock(dump("demo"))) << "the tablet file itself";
     EXPECT_GT(adapter.withEmulator([](Ds2480bEmulator& e) { return e.searches; }), 0)
         << "the search went through the accelerator";
+
+    // and what the image file made by the tests' own script holds, byte for byte
+    const std::string file = std::string(TEST_DATA_DIR) + "/garage-image-512.bin";
+    std::ifstream in(file, std::ios::binary);
+    const std::vector<uint8_t> expected{std::istreambuf_iterator<char>(in), {}};
+    ASSERT_EQ(expected.size(), 512u) << file;
+    ASSERT_EQ(sim("new golden"), 0);
+    ASSERT_EQ(sim("load golden " + file), 0);
+    ASSERT_EQ(sim("put golden"), 0);
+    const auto golden = readTablet(session);
+    EXPECT_EQ(std::vector<uint8_t>(golden.begin(), golden.begin() + 512), expected);
     EXPECT_EQ(lib.TMEndSession(session), 1);
 }
 
