@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 
 using namespace onewiresim;
@@ -100,6 +102,27 @@ TEST(Controller, AcceptsBothCommandVersions) {
         MemoryButton t = tabletWithCommand(version);
         std::string error;
         EXPECT_TRUE(touchController(t, {}, kNow, error)) << error;
+    }
+}
+
+// The scripted histories word for word, against the event areas the tests'
+// script builds from the record layouts (tests/data/make_controller_areas.py).
+TEST(Controller, ScriptedHistoriesFillTheAreasTheScriptBuilds) {
+    const std::pair<Variant, const char*> rows[] = {
+        {Variant::Main, "main"}, {Variant::Garage, "garage"}, {Variant::Military, "military"}};
+    for (const auto& [variant, name] : rows) {
+        const std::string file =
+            std::string(TEST_DATA_DIR) + "/controller/" + name + "-scripted.bin";
+        std::ifstream in(file, std::ios::binary);
+        const std::vector<uint8_t> golden{std::istreambuf_iterator<char>(in), {}};
+        ASSERT_EQ(golden.size(), 500u) << file;
+        ControllerOptions o;
+        o.variant = variant;
+        const EventMemory m = buildEventMemory(o);
+        EXPECT_TRUE(std::equal(m.area.begin(), m.area.end(), golden.begin())) << name;
+        const int64_t counter = golden[496] | golden[497] << 8 | golden[498] << 16 |
+                                static_cast<int64_t>(golden[499]) << 24;
+        EXPECT_EQ(m.counterNow, counter) << name;
     }
 }
 
