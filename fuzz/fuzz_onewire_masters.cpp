@@ -5,7 +5,7 @@
 #include "Ds2480b.h"
 #include "Ds2490Master.h"
 #include "RomSearch.h"
-#include "Tmex.h"
+#include "Status.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -46,9 +46,9 @@ public:
 private:
     int result(int ok) {
         if (in_.done())
-            return tmex::kPortError; // the device went away with the input
+            return onewire::kErrPort; // the device went away with the input
         const uint8_t k = in_.next();
-        return k == 0xFE ? tmex::kPortError : k == 0xFD ? -25 : ok;
+        return k == 0xFE ? onewire::kErrPort : k == 0xFD ? onewire::kErrTimeout : ok;
     }
     Input& in_;
 };

@@ -1,7 +1,14 @@
-# The driver boundary: nothing of the program includes a header of the driver
-# stand-in, and the stand-in implements the program's TMEX declarations.
+# The driver boundary: nothing of the program includes a header of the driver,
+# the driver (onewire/, tmex/) includes no header of the program and has no
+# build variant inside its sources, and it implements the program's TMEX
+# declarations.
 # -DROOT=<source tree>
-file(GLOB standin_headers RELATIVE ${ROOT}/standins/ibfs32 ${ROOT}/standins/ibfs32/*.h)
+file(GLOB_RECURSE driver_headers ${ROOT}/onewire/*.h ${ROOT}/simulator/*.h)
+set(standin_headers "")
+foreach(header ${driver_headers})
+    get_filename_component(name ${header} NAME)
+    list(APPEND standin_headers ${name})
+endforeach()
 file(GLOB_RECURSE program_files ${ROOT}/tablet/*.h ${ROOT}/tablet/*.cpp ${ROOT}/app/*.h
      ${ROOT}/app/*.cpp ${ROOT}/events/*.h ${ROOT}/events/*.cpp)
 list(APPEND program_files ${ROOT}/tools/velmora_decode.cpp)
@@ -16,15 +23,47 @@ foreach(file ${program_files})
         endforeach()
     endforeach()
 endforeach()
-if(EXISTS ${ROOT}/standins/ibfs32/Tmex.h)
+file(GLOB_RECURSE tmex_copies ${ROOT}/onewire/Tmex.h ${ROOT}/simulator/Tmex.h)
+if(tmex_copies)
     string(APPEND failures "the stand-in declares TMEX itself\n")
 endif()
-file(STRINGS ${ROOT}/standins/ibfs32/Ibfs32.cpp tmex REGEX "#include \"Tmex.h\"")
+file(STRINGS ${ROOT}/tmex/Ibfs32.cpp tmex REGEX "#include \"Tmex.h\"")
 if(NOT tmex)
     string(APPEND failures "the stand-in does not include the program's Tmex.h\n")
 endif()
+
+# The other way: the driver's sources name no header of the program.
+file(GLOB_RECURSE core_headers ${ROOT}/events/*.h ${ROOT}/files/*.h ${ROOT}/tablet/*.h
+     ${ROOT}/app/*.h)
+set(core_names "")
+foreach(header ${core_headers})
+    get_filename_component(name ${header} NAME)
+    list(APPEND core_names ${name})
+endforeach()
+file(GLOB_RECURSE driver_files ${ROOT}/onewire/*.h ${ROOT}/onewire/*.cpp ${ROOT}/tmex/*.h
+     ${ROOT}/tmex/*.cpp)
+foreach(file ${driver_files})
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include")
+    foreach(line ${includes})
+        foreach(header ${core_names})
+            if(line MATCHES "[\"</]${header}[\">]")
+                string(APPEND failures "${file} includes the program's ${header}\n")
+            endif()
+        endforeach()
+        if(line MATCHES "(events|files|tablet|app)/")
+            string(APPEND failures "${file} includes from the program: ${line}\n")
+        endif()
+    endforeach()
+    # test variants are built from the tests' sources, not chosen in the driver's
+    file(STRINGS ${file} conditionals REGEX "^[ \t]*#[ \t]*(if|ifdef|ifndef|elif)[ \t(].*(IBFS32_|WITHOUT)")
+    foreach(line ${conditionals})
+        string(APPEND failures "${file} builds a variant: ${line}\n")
+    endforeach()
+endforeach()
 if(failures)
     message(FATAL_ERROR "${failures}")
 endif()
+list(LENGTH driver_files driver_count)
+message(STATUS "${driver_count} files of the driver, none includes the program")
 list(LENGTH program_files count)
 message(STATUS "${count} files of the program, none includes the stand-in")

@@ -2,7 +2,7 @@
 // lists the adapters found and tests one: reset, search, the ROM codes found
 // and a DS1994's clock.
 #include "LibusbTransport.h"
-#include "MasterFactory.h"
+#include "MasterRegistry.h"
 #include "RomSearch.h"
 #include "SimAdapter.h"
 
@@ -90,7 +90,7 @@ int show() {
         return fail(error);
     std::cout << "port: " << port->text() << " (from " << source << ")\n";
     if (port->kind == PortName::Kind::Auto)
-        std::cout << "now:  " << MasterFactory::resolve(*port).text() << "\n";
+        std::cout << "now:  " << MasterRegistry::resolve(*port).text() << "\n";
     return 0;
 }
 
@@ -148,9 +148,9 @@ int test(const std::optional<std::string>& name) {
         if (!port)
             return fail(error);
     }
-    const PortName resolved = MasterFactory::resolve(*port);
+    const PortName resolved = MasterRegistry::resolve(*port);
     std::string error;
-    const auto master = MasterFactory::open(resolved, error);
+    const auto master = MasterRegistry::open(resolved, error);
     if (!master)
         return fail("cannot use " + resolved.text() + ": " + error);
     std::cout << "port:   " << resolved.text() << " - " << master->describe() << "\n";

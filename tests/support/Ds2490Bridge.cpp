@@ -1,7 +1,7 @@
 #include "Ds2490Bridge.h"
 
 #include "PortName.h"
-#include "Tmex.h"
+#include "Status.h"
 
 #include <algorithm>
 
@@ -10,7 +10,7 @@ using namespace onewire::ds2490;
 
 int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     if (unplugged)
-        return tmex::kPortError;
+        return onewire::kErrPort;
     ++commands;
     switch (request) {
     case kControlCommand:
@@ -26,7 +26,7 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     case kCommCommand:
         break;
     default:
-        return tmex::kPortError; // stall
+        return onewire::kErrPort; // stall
     }
     const bool feedback = !(value & kIcp);
     if (announceDevice) {
@@ -37,7 +37,7 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     case kOneWireReset: {
         const int r = wire_.reset();
         if (r < 0)
-            return tmex::kPortError;
+            return onewire::kErrPort;
         const uint8_t code = r == 0   ? kResultNoPresence
                              : r == 3 ? kResultShort
                              : r == 2 ? kResultAlarm
@@ -49,7 +49,7 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     case kBitIo: {
         const int r = wire_.touchBit(value & kD);
         if (r < 0)
-            return tmex::kPortError;
+            return onewire::kErrPort;
         if (feedback)
             in_.push_back(static_cast<uint8_t>(r));
         return 0;
@@ -57,19 +57,19 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     case kByteIo: {
         const int r = wire_.touchByte(static_cast<uint8_t>(index));
         if (r < 0)
-            return tmex::kPortError;
+            return onewire::kErrPort;
         if (feedback)
             in_.push_back(static_cast<uint8_t>(r));
         return 0;
     }
     default:
-        return tmex::kPortError;
+        return onewire::kErrPort;
     }
 }
 
 int Ds2490Bridge::status(uint8_t* data, int length) {
     if (unplugged)
-        return tmex::kPortError;
+        return onewire::kErrPort;
     uint8_t packet[kMaxStatus] = {};
     packet[1] = speed_;
     packet[kStatusFlags] = kFlagIdle;
@@ -85,14 +85,14 @@ int Ds2490Bridge::status(uint8_t* data, int length) {
 }
 
 int Ds2490Bridge::bulkOut(const uint8_t*, int length) {
-    return unplugged ? tmex::kPortError : length;
+    return unplugged ? onewire::kErrPort : length;
 }
 
 int Ds2490Bridge::bulkIn(uint8_t* data, int length) {
     if (unplugged)
-        return tmex::kPortError;
+        return onewire::kErrPort;
     if (in_.empty())
-        return kTimeout; // nothing comes: libusb gives up at its limit
+        return onewire::kErrTimeout; // nothing comes: libusb gives up at its limit
     int n = 0;
     while (n < length && !in_.empty()) {
         data[n++] = in_.front();

@@ -66,7 +66,7 @@ extern "C" __attribute__((visibility("default"))) int scriptedTmexOpenSessions()
 
 TMEX_EXPORT int16_t TMEX_CALL TMReadDefaultPort(int16_t* portNum, int16_t* portType) {
     *portNum = 0;
-    *portType = tmex::kUsbPortType;
+    *portType = 6; // a DS9490, as TMEX numbers it
     return 1;
 }
 

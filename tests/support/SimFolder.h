@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DemoTablet.h"
+#include "SimTool.h"
 #include "support/TempFolder.h"
 
 #include <cstdlib>
@@ -7,13 +9,14 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 // A fresh adapter folder per test, named in ONEWIRE_SIM_DIR for the driver and
 // the onewire-sim tool, with the bus delays off. The driver's port is the
-// simulated adapter, and its configuration folder is the test's own.
+// simulated adapter, and its configuration folder is the test's own. The
+// folder starts as onewire-sim leaves a new one: the demo tablet on the adapter.
 class SimFolderTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -22,12 +25,17 @@ protected:
         setenv("ONEWIRE_SIM_TIMING", "off", 1);
         setenv("ONEWIRE_PORT", "sim", 1);
         setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        std::string error;
+        ASSERT_TRUE(onewiresim::DemoTablet::layOnNewFolder(onewiresim::SimAdapter(dir_), error))
+            << error;
     }
-    // Runs onewire-sim on this folder; its exit status.
+    // An onewire-sim command line (words split at blanks) on this folder, run
+    // by the tool's own code in this process; its exit status.
     int sim(const std::string& args) {
-        const std::string cmd = std::string(ONEWIRE_SIM_PATH) + " " + args + " >/dev/null 2>&1";
-        const int status = std::system(cmd.c_str());
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::istringstream in(args);
+        const std::vector<std::string> words{std::istream_iterator<std::string>(in), {}};
+        std::ostringstream out, err;
+        return SimTool::run(words, out, err);
     }
 
     std::vector<uint8_t> dump(const std::string& name) {

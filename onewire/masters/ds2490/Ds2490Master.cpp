@@ -1,0 +1,116 @@
+#include "Ds2490Master.h"
+
+#include "Status.h"
+
+namespace onewire {
+
+using namespace ds2490;
+
+int Ds2490Master::fail(int code) {
+    broken_ = true;
+    return code;
+}
+
+int Ds2490Master::command(uint8_t type, uint16_t value, uint16_t index) {
+    if (broken_)
+        return kErrPort;
+    const int r = usb_->control(type, value, index);
+    return r < 0 ? fail(r) : 0;
+}
+
+// Reads the status endpoint until the bridge is idle with its command buffer
+// empty; the result codes seen on the way are gathered in `last`.
+int Ds2490Master::waitIdle(ds2490::Status& last) {
+    const auto deadline = std::chrono::steady_clock::now() + kCommandLimit;
+    std::vector<uint8_t> results;
+    // the status endpoint is polled every millisecond: the count bounds a
+    // bridge that answers at once but is never idle
+    for (int polls = 0; polls < kCommandLimit.count(); ++polls) {
+        uint8_t packet[kMaxStatus];
+        const int n = usb_->status(packet, static_cast<int>(sizeof packet));
+        if (n < 0)
+            return fail(n);
+        last = parseStatus(packet, static_cast<size_t>(n));
+        if (!last.valid)
+            return fail(kErrPort);
+        results.insert(results.end(), last.results.begin(), last.results.end());
+        if (last.idle()) {
+            last.results = std::move(results);
+            return 0;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            break;
+    }
+    return fail(kErrTimeout);
+}
+
+// The bytes the last commands read from the bus, as they come out of EP3.
+int Ds2490Master::readBack(uint8_t* bytes, int count) {
+    int done = 0;
+    while (done < count) {
+        const int n = usb_->bulkIn(bytes + done, count - done);
+        if (n < 0)
+            return fail(n);
+        if (n == 0)
+            return fail(kErrTimeout);
+        done += n;
+    }
+    return 0;
+}
+
+bool Ds2490Master::init(std::string& error) {
+    ds2490::Status status;
+    if (command(kControlCommand, kResetDevice, 0) < 0 ||
+        command(kModeCommand, kModePulseEnable, 0) < 0 ||
+        command(kModeCommand, kModeSpeed, kSpeedRegular) < 0 || waitIdle(status) < 0) {
+        error = "the DS2490 " + name_ + " does not answer";
+        return false;
+    }
+    return true;
+}
+
+int Ds2490Master::reset() {
+    if (const int r = command(kCommCommand, kOneWireReset | kF | kIm | kNtf | kSe, kSpeedRegular);
+        r < 0)
+        return r;
+    ds2490::Status status;
+    if (const int r = waitIdle(status); r < 0)
+        return r;
+    return resetResult(status);
+}
+
+int Ds2490Master::touchBit(bool bit) {
+    if (const int r =
+            command(kCommCommand, static_cast<uint16_t>(kBitIo | kIm | (bit ? kD : 0)), 0);
+        r < 0)
+        return r;
+    uint8_t back = 0;
+    if (const int r = readBack(&back, 1); r < 0)
+        return r;
+    return back & 1;
+}
+
+int Ds2490Master::triplet(bool preferred, Triplet& out) {
+    for (int i = 0; i < 2; ++i)
+        if (const int r = command(kCommCommand, kBitIo | kIm | kD, 0); r < 0)
+            return r;
+    uint8_t back[2] = {};
+    if (const int r = readBack(back, 2); r < 0)
+        return r;
+    out.id = back[0] & 1;
+    out.complement = back[1] & 1;
+    out.taken = out.id != out.complement ? out.id : preferred;
+    return command(kCommCommand, static_cast<uint16_t>(kBitIo | kIm | kIcp | (out.taken ? kD : 0)),
+                   0);
+}
+
+int Ds2490Master::touchByte(uint8_t byte) {
+    if (const int r = command(kCommCommand, kByteIo | kIm, byte); r < 0)
+        return r;
+    uint8_t back = 0;
+    if (const int r = readBack(&back, 1); r < 0)
+        return r;
+    return back;
+}
+
+} // namespace onewire

@@ -1,0 +1,52 @@
+# The driver library holds and needs nothing of the program: no symbol of a
+# class or namespace of events/, files/, tablet/ or app/ (their headers name
+# them), and no Qt among the libraries it loads.
+# -DROOT=<source tree> -DLIBRARY=<libIBFS32.so>
+file(GLOB core_headers ${ROOT}/events/*.h ${ROOT}/files/*.h ${ROOT}/tablet/*.h ${ROOT}/app/*.h)
+set(core_names "")
+foreach(header ${core_headers})
+    get_filename_component(name ${header} NAME_WE)
+    list(APPEND core_names ${name})
+    file(STRINGS ${header} spaces REGEX "^namespace [A-Za-z_][A-Za-z0-9_]* {")
+    foreach(line ${spaces})
+        string(REGEX REPLACE "^namespace ([A-Za-z0-9_]+) {.*" "\\1" space "${line}")
+        # onewire is the driver's own namespace; the program's CRC functions in
+        # it are looked for by name below
+        if(NOT space STREQUAL "onewire")
+            list(APPEND core_names ${space})
+        endif()
+    endforeach()
+endforeach()
+list(REMOVE_DUPLICATES core_names)
+
+execute_process(COMMAND nm -C ${LIBRARY} OUTPUT_VARIABLE symbols RESULT_VARIABLE status
+                ERROR_VARIABLE nm_error)
+if(NOT status EQUAL 0 OR symbols STREQUAL "")
+    message(FATAL_ERROR "nm ${LIBRARY} failed: ${nm_error}")
+endif()
+string(REPLACE "\n" ";" lines "${symbols}")
+set(failures "")
+foreach(line ${lines})
+    foreach(name ${core_names})
+        if(line MATCHES "(^|[^A-Za-z0-9_])${name}::")
+            string(APPEND failures "symbol of the program's ${name}: ${line}\n")
+        endif()
+    endforeach()
+    if(line MATCHES "onewire::crc(8|16)(Byte)?\\(")
+        string(APPEND failures "the program's CRC: ${line}\n")
+    endif()
+endforeach()
+
+execute_process(COMMAND ldd ${LIBRARY} OUTPUT_VARIABLE needed RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "ldd ${LIBRARY} failed")
+endif()
+if(needed MATCHES "libQt|velmora")
+    string(APPEND failures "the driver loads a library of the program:\n${needed}\n")
+endif()
+if(failures)
+    message(FATAL_ERROR "${failures}")
+endif()
+list(LENGTH lines count)
+list(LENGTH core_names names)
+message(STATUS "${count} symbols of ${LIBRARY}, none of the program's ${names} names")
