@@ -22,6 +22,7 @@ namespace {
 
 const char* kUsage =
     "usage: onewire-sim [--dir DIR] COMMAND ...\n"
+    "       onewire-sim --help\n"
     "  new NAME [--family HEX] [--serial HEX12] [--clock SECONDS] [--erased]\n"
     "           [--model ds1994|ds1993|ds1992|rom]\n"
     "  put NAME...          these tablets lie on the adapter (found in ROM order)\n"
@@ -301,6 +302,10 @@ int main(int argc, char** argv) {
     Args a;
     for (int i = 1; i < argc; ++i)
         a.words.emplace_back(argv[i]);
+    if (a.words.size() == 1 && a.words[0] == "--help") {
+        std::cout << kUsage;
+        return 0;
+    }
     std::filesystem::path dir = SimAdapter::defaultDir();
     if (a.more() && a.words[0] == "--dir") {
         a.next();
