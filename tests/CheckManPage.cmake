@@ -5,7 +5,10 @@ if(NOT rc EQUAL 0)
     message(FATAL_ERROR "${TOOL} --help: exit status ${rc}\n${err}")
 endif()
 file(READ ${PAGE} page)
-string(REPLACE "\\-" "-" text "${page}")
+# the page's options: those from its synopsis to the end of its options section;
+# later sections may quote other programs' options
+string(REGEX REPLACE "\n\\.SH \"?EXIT STATUS.*" "" text "${page}")
+string(REPLACE "\\-" "-" text "${text}")
 foreach(source help text)
     string(REGEX MATCHALL "--[a-z][a-z-]*" found_${source} "${${source}}")
     list(REMOVE_DUPLICATES found_${source})
