@@ -83,6 +83,11 @@ readout "$work/demo" tests/data/log/200-blocks.log >"$work/rows" || fail "the lo
 [[ $(wc -l <"$work/rows") -eq 200 ]] || fail "the log file shows $(wc -l <"$work/rows") events, not 200"
 if readout "$work/demo" "$work/missing.log" >/dev/null; then fail "a missing log file showed events"; fi
 grep -qx "message: Ошибка открытия файла для чтения." "$work/messages" || fail "no message for a missing file"
+# and without the private folder's library the program says so
+mv "$root/usr/lib/velmora/libIBFS32.so" "$work/"
+if readout "$work/demo" >/dev/null; then fail "started without its driver library"; fi
+grep -q "could not load IBFS32" "$work/messages" || fail "no message for a missing driver library"
+mv "$work/libIBFS32.so" "$root/usr/lib/velmora/"
 rm "$bin/velmora-start-check"
 
 desktop-file-validate "$root"/usr/share/applications/*.desktop
