@@ -502,6 +502,10 @@ void TForm1::MenuOpenClick() {
     const QString name = env_.dialogs->chooseFile(FileOpenDialog);
     if (name.isEmpty())
         return;
+    openLogFile(name);
+}
+
+void TForm1::openLogFile(const QString& name) {
     InputFile file;
     const InputFile::Status status =
         file.open(QFile::encodeName(name).toStdString(), LogFileReader::kMaxFileSize);

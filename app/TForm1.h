@@ -74,6 +74,8 @@ public:
     // Shows the table and enables "Сохранить" and "Экспорт в Excel".
     void showData(bool show);
     const QString& driverText(int index) const { return driverTexts_[index]; }
+    // Reads a saved log file into the table, as "Открыть" does after its dialog.
+    void openLogFile(const QString& name);
 
 public slots:
     void MenuSaveClick();

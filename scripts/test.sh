@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Velmora and runs every test: the whole suite under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded parts again under ThreadSanitizer,
-# and a short run of each fuzz target.
+# a short run of each fuzz target, and the Debian package built and checked.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -32,3 +32,5 @@ cmake --build build/fuzz -j "$jobs" --target fuzz_onewire_masters
 build/fuzz/bin/fuzz_onewire_masters -runs=200000 -seed=1 -timeout=10 "$(mktemp -d)" >/dev/null \
     2>build/fuzz/fuzz-masters.log || { cat build/fuzz/fuzz-masters.log; exit 1; }
 echo "fuzz_onewire_masters: 200000 runs clean"
+
+scripts/check-package.sh

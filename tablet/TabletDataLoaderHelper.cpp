@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <vector>
@@ -22,9 +23,16 @@ QString TabletDataLoaderHelper::defaultLibraryPath() {
 #if defined(_WIN32)
     return QStringLiteral("IBFS32.DLL");
 #else
-    const QString dir =
-        QCoreApplication::instance() ? QCoreApplication::applicationDirPath() : QDir::currentPath();
-    return dir + QStringLiteral("/libIBFS32.so");
+    // Beside the executable (the build tree), else in the private library folder
+    // of an installed program (bin/../lib/velmora).
+    const QDir dir(QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                : QDir::currentPath());
+    const QString beside = dir.filePath(QStringLiteral("libIBFS32.so"));
+    const QString installed =
+        QDir::cleanPath(dir.filePath(QStringLiteral("../lib/velmora/libIBFS32.so")));
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+        return installed;
+    return beside;
 #endif
 }
 

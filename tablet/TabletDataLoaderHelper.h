@@ -12,7 +12,7 @@
 #include <span>
 
 // The binding to the TMEX driver library, loaded at run time by name: IBFS32.DLL
-// on Windows, libIBFS32.so beside the executable here.
+// on Windows, libIBFS32.so beside the executable or in ../lib/velmora here.
 class TabletDataLoaderHelper {
 public:
     struct Session {

@@ -35,6 +35,7 @@ Streams& streams() {
 
 const char* kUsage =
     "usage: onewire-sim [--dir DIR] COMMAND ...\n"
+    "       onewire-sim --help\n"
     "  new NAME [--family HEX] [--serial HEX12] [--clock SECONDS] [--erased]\n"
     "           [--model ds1994|ds1993|ds1992|rom]\n"
     "  put NAME...          these tablets lie on the adapter (found in ROM order)\n"
@@ -323,6 +324,10 @@ int SimTool::run(const std::vector<std::string>& words, std::ostream& out, std::
 int SimTool::command(const std::vector<std::string>& words) {
     Args a;
     a.words = words;
+    if (a.words.size() == 1 && a.words[0] == "--help") {
+        *streams().out << kUsage;
+        return 0;
+    }
     std::filesystem::path dir = SimAdapter::defaultDir();
     if (a.more() && a.words[0] == "--dir") {
         a.next();

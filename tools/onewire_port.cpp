@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* kUsage = "usage: onewire-port list | set NAME | show | test [NAME]\n"
+const char* kUsage = "usage: onewire-port list | set NAME | show | test [NAME] | --help\n"
                      "  NAME: sim, usb, usb:N (the N-th DS2490), serial:DEVICE (a DS2480B), auto\n"
                      "The driver takes $ONEWIRE_PORT, else what `set` wrote, else auto (the first\n"
                      "DS2490 on the USB, otherwise the simulated adapter).\n";
@@ -189,6 +189,10 @@ int main(int argc, char** argv) {
     if (args.empty())
         return usage("no command");
     const std::string& command = args[0];
+    if (command == "--help" && args.size() == 1) {
+        std::cout << kUsage;
+        return 0;
+    }
     if (command == "list" && args.size() == 1)
         return list();
     if (command == "show" && args.size() == 1)

@@ -36,7 +36,8 @@ const char* kUsage =
     "                        [--save-log OUT] FILE\n"
     "  velmora-decode image [--variant main|garage|military] [--now \"YYYY-MM-DD hh:mm:ss\"]\n"
     "                       [--json] [--save-log OUT] FILE\n"
-    "  velmora-decode log [--json] FILE\n";
+    "  velmora-decode log [--json] FILE\n"
+    "  velmora-decode --help\n";
 
 struct Options {
     std::string mode;
@@ -223,6 +224,10 @@ int parseArgs(int argc, char** argv, Options& o) {
     if (argc < 2)
         return usageError("no command given");
     o.mode = argv[1];
+    if (o.mode == "--help") {
+        std::cout << kUsage;
+        return kExitOk;
+    }
     if (o.mode != "events" && o.mode != "image" && o.mode != "log")
         return usageError("unknown command '" + o.mode + "'");
     for (int i = 2; i < argc; ++i) {

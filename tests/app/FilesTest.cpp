@@ -158,6 +158,51 @@ TEST_F(LogFiles, OpenShowsEveryWholeBlockAndComplainsOnlyOfACut) {
     }
 }
 
+// `velmora FILE`: the file opens in a fresh window at start as "Открыть" opens
+// it, without a dialog, with the same messages.
+TEST_F(LogFiles, FileGivenAtStartOpensAsOpenDoes) {
+    std::filesystem::create_directory(files_ / "folder");
+    const struct {
+        QString file;
+        QString message; // empty: none
+        int events;      // -1: no list
+    } rows[] = {
+        {QString::fromStdString(dataFile("200-blocks.log").string()), "", 200},
+        {QString::fromStdString(dataFile("cut-at-20.log").string()), kReadFailed, 1},
+        {QString::fromStdString(dataFile("empty.log").string()), kReadFailed, 0},
+        {path("missing.log"), kOpenFailed, -1},
+        {path("folder"), kOpenFailed, -1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file.toStdString());
+        dialogs.shown.clear();
+        auto atStart = makeForm();
+        atStart->openLogFile(row.file);
+        EXPECT_TRUE(dialogs.fileDialogs.empty());
+        const QStringList atStartTexts = dialogs.texts();
+        EXPECT_EQ(atStartTexts, row.message.isEmpty() ? QStringList() : QStringList{row.message});
+        expectFileErrors(*atStart);
+        if (row.events < 0) {
+            EXPECT_EQ(atStart->events(), nullptr);
+            EXPECT_FALSE(atStart->ui->MenuSave->isEnabled());
+        } else {
+            ASSERT_NE(atStart->events(), nullptr);
+            EXPECT_EQ(atStart->model()->rowCount(), row.events);
+            expectDataShown(*atStart);
+        }
+        EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+
+        dialogs.shown.clear();
+        auto opened = makeForm();
+        dialogs.fileNames = {row.file};
+        opened->MenuOpenClick();
+        EXPECT_EQ(dialogs.texts(), atStartTexts);
+        if (row.events >= 0)
+            expectSameEvents(*opened->events(), *atStart->events());
+        dialogs.fileDialogs.clear();
+    }
+}
+
 TEST_F(LogFiles, CancelledDialogsChangeNothing) {
     auto form = makeForm();
     show(*form, Variant::Main, 3);

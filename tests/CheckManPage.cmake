@@ -1,0 +1,27 @@
+# The options TOOL --help lists are those its manual page PAGE describes, and
+# the page has the sections a user looks for.
+execute_process(COMMAND ${TOOL} --help OUTPUT_VARIABLE help ERROR_VARIABLE err RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${TOOL} --help: exit status ${rc}\n${err}")
+endif()
+file(READ ${PAGE} page)
+# the page's options: those from its synopsis to the end of its options section;
+# later sections may quote other programs' options
+string(REGEX REPLACE "\n\\.SH \"?EXIT STATUS.*" "" text "${page}")
+string(REPLACE "\\-" "-" text "${text}")
+foreach(source help text)
+    string(REGEX MATCHALL "--[a-z][a-z-]*" found_${source} "${${source}}")
+    list(REMOVE_DUPLICATES found_${source})
+    list(SORT found_${source})
+endforeach()
+if(NOT found_help STREQUAL found_text)
+    message(FATAL_ERROR "--help lists: ${found_help}\nthe page describes: ${found_text}")
+endif()
+if(found_help STREQUAL "")
+    message(FATAL_ERROR "--help lists no option")
+endif()
+foreach(section NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" "SEE ALSO")
+    if(NOT page MATCHES "\n\\.SH \"?${section}\"?\n")
+        message(FATAL_ERROR "the page has no ${section} section")
+    endif()
+endforeach()
