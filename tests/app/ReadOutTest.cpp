@@ -150,6 +150,8 @@ TEST_F(ReadOut, AnsweringNoLeavesTheTableHiddenAndTheListAsItWas) {
 
 TEST_F(ReadOut, DriverFailuresOnStartHaveTheirMessages) {
     auto form = makeForm();
+    ASSERT_TRUE(readOut(*form)); // the start-up reader has run: Start opens the driver
+    dialogs.shown.clear();
     ASSERT_EQ(sim("fault no-port-driver"), 0);
     form->MenuStartClick();
     EXPECT_EQ(dialogs.texts(), QStringList{"\nNo Hardware Driver for this type found!\n"});
