@@ -119,7 +119,13 @@ void TForm1::createDialogs() {
     dateTimeSelect_ = new TDateTimeSelect(this);
     about_ = new TAbout(this);
     form4_ = new TForm4(
-        *env_.dialogs, env_.libraryPath, [this] { readOut_->stopAndWait(); }, this);
+        *env_.dialogs, env_.libraryPath,
+        [this] {
+            // stopped as "Прекратить считывание" stops it, prompt included
+            if (readOut_->stopAndWait())
+                setPrompt(kIdlePrompt);
+        },
+        this);
     importBin_ = new TImportBin(this);
 }
 

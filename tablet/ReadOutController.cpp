@@ -68,12 +68,14 @@ void ReadOutController::stop() {
     readers_.stop();
 }
 
-void ReadOutController::stopAndWait() {
+bool ReadOutController::stopAndWait() {
     const TabletDataLoader* current = reader();
-    if (current && !current->terminationRequested() &&
-        (current->isRunning() || readers_.startPending()))
+    const bool stopping = current && !current->terminationRequested() &&
+                          (current->isRunning() || readers_.startPending());
+    if (stopping)
         stop();
     readers_.waitForStopped(); // a stopped reader ends within one search, or one copy, of the bus
+    return stopping;
 }
 
 void ReadOutController::release() {

@@ -32,8 +32,9 @@ public:
     BindingStatus start();
     void stop();
     // Stops a read-out waiting for a tablet, as stop() does, and waits until
-    // its reader has let go of the bus (before a writer takes it).
-    void stopAndWait();
+    // its reader has let go of the bus (before a writer takes it). True when
+    // it had such a read-out to stop.
+    bool stopAndWait();
     // The close: every reader is asked to end and waited for a bounded time.
     void release();
 

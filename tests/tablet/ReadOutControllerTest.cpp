@@ -277,9 +277,19 @@ TEST_F(Controller, StopWhileWaitingThenATabletTouchedReportsNothing) {
     ASSERT_EQ(c->start(), BindingStatus::Ok);
     c->stop();
     ASSERT_EQ(sim("put demo"), 0);
-    c->stopAndWait();
+    EXPECT_FALSE(c->stopAndWait()) << "it was stopped already";
     QCoreApplication::processEvents();
     EXPECT_TRUE(reports.empty());
+}
+
+TEST_F(Controller, StopAndWaitEndsAReaderWaitingForATablet) {
+    ASSERT_EQ(sim("remove"), 0);
+    auto c = make();
+    ASSERT_EQ(c->start(), BindingStatus::Ok);
+    EXPECT_TRUE(c->stopAndWait());
+    EXPECT_TRUE(c->reader()->terminationRequested());
+    EXPECT_TRUE(c->reader()->isFinished());
+    EXPECT_FALSE(c->stopAndWait());
 }
 
 TEST_F(Controller, DriverFailuresOnStartAndTheNextStartTriesAgain) {
