@@ -1,23 +1,26 @@
 #pragma once
 
 #include "DateTime.h"
+#include "EventLog.h"
 
 #include <QString>
 
-class TForm1;
+#include <optional>
+
+class QWidget;
 class UserDialogs;
 
-// The hand-off of an import: from a chosen bin file to the list on display.
+// The hand-off of an import: from a chosen bin file to the list it gives.
 class MainFrame {
 public:
-    MainFrame(TForm1& form, UserDialogs& dialogs, datetime::Clock clock);
+    MainFrame(QWidget* owner, UserDialogs& dialogs, datetime::Clock clock);
 
-    // Loads the file into a fresh import dialog and shows it; on OK its list
-    // replaces the one on display, with the chosen variant's segment rule.
-    void importBin(const QString& fileName);
+    // Loads the file into a fresh import dialog and shows it; on OK the list
+    // decoded by the chosen variant, with that variant's segment rule.
+    std::optional<EventLog> importBin(const QString& fileName);
 
 private:
-    TForm1& form_;
+    QWidget* owner_;
     UserDialogs& dialogs_;
     datetime::Clock clock_;
 };

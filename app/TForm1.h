@@ -3,25 +3,21 @@
 #include "AutomationRegistry.h"
 #include "BindingStatus.h"
 #include "DateTime.h"
-#include "EventCollection.h"
-#include "ParserFactory.h"
-#include "ReaderSlot.h"
-#include "TabletReadout.h"
+#include "EventLog.h"
+#include "ReadOutController.h"
 #include "UserDialogs.h"
 
 #include <QMainWindow>
 #include <QThread>
 
 #include <memory>
-#include <optional>
-#include <unordered_map>
 
 namespace Ui {
 class TForm1;
 }
+class EventGrid;
 class EventTableModel;
 class QLabel;
-struct ReadOutMailbox;
 class TAbout;
 class TDateTimeSelect;
 class TForm4;
@@ -38,8 +34,9 @@ struct AppEnvironment {
     std::shared_ptr<AutomationRegistry> automation;
 };
 
-// The main window: menu, toolbar, prompt, event table, status bar, the tablet
-// reader and the read-out workflow.
+// The main window: menu, toolbar, prompt, event table and status bar. It shows
+// what the read-out controller reports and the event log it holds, and asks
+// the user's questions.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -62,19 +59,20 @@ public:
     TAbout* about() const { return about_; }
     TForm4* form4() const { return form4_; }
     QLabel* statusPanel(int index) const { return index == 0 ? panel1_ : panel2_; }
-    const EventCollection* events() const { return events_.get(); }
+    const EventLog* log() const { return log_.get(); }
+    const EventCollection* events() const { return log_ ? &log_->events() : nullptr; }
     EventTableModel* model() const { return model_; }
-    TabletDataLoader* reader() const { return readers_.current(); }
+    ReadOutController& readOut() const { return *readOut_; }
+    TabletDataLoader* reader() const { return readOut_->reader(); }
     uint8_t readOutResult() const { return readOutResult_; }
 
-    // Replaces the list on display and refills the table. The time correction
-    // takes its segments from `segmentRule`, the decoder the list belongs to.
-    void installEvents(std::unique_ptr<EventCollection> events,
-                       std::shared_ptr<const TabletDataParserBase> segmentRule);
+    // Replaces the list on display and refills the table.
+    void installLog(EventLog log);
     // Shows the table and enables "Сохранить" and "Экспорт в Excel".
     void showData(bool show);
-    const QString& driverText(int index) const { return driverTexts_[index]; }
-    // Reads a saved log file into the table, as "Открыть" does after its dialog.
+    // The port type's driver version text, learnt at start-up.
+    const QString& versionText() const { return versionText_; }
+    // Opens a saved log file and shows it, as "Открыть" does after its dialog.
     void openLogFile(const QString& name);
 
 public slots:
@@ -96,51 +94,33 @@ signals:
     // A read-out completion has been handled (for whoever waits on it).
     void readOutHandled();
 
-private slots:
-    // The readouts the readers have left in the mailbox, in their order.
-    void takeReadOuts();
-
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override; // FormClose
 
 private:
     void FormCreate();
-    void layoutClientArea();
     void setPrompt(const QString& text);
     UserDialogs::Answer message(QWidget* owner, const QString& text, const QString& caption,
                                 UserDialogs::Buttons buttons = UserDialogs::Buttons::Ok,
                                 UserDialogs::Icon icon = UserDialogs::Icon::None);
     // The message of an OpenSession failure; false when there was one.
     bool reportOpenFailure(BindingStatus status);
-    // Stops a read-out waiting for a tablet, as MenuStopClick does, and waits
-    // until its reader has let go of the bus (before a writer takes it).
-    void stopWaitingReadOut();
-    // A new reader, not yet started, whose notifier posts its result to this window.
-    std::unique_ptr<TabletDataLoader> makeReader();
-    void completeReadOut(const TabletReadout& readout);
+    void showReport(const ReadOutReport& report);
     void clearTabletLines();
     void fileError(const QString& text);
-    void setupHeader();
-    void fillTable();
-    int textWidth(const std::string& text);
-    int cellPadding() const;
+    // A list opened or imported, on display.
+    void showLog(EventLog log);
 
     AppEnvironment env_;
     bool closeAtStart_ = false;
-    ReaderSlot readers_;
-    // Where the readers' notifiers post; emptied when the window goes.
-    std::shared_ptr<ReadOutMailbox> mailbox_;
-    quint64 readerCount_ = 0;
-    std::unique_ptr<EventCollection> events_;
-    // Set only together with events_: the list and its segment rule never part.
-    std::shared_ptr<const TabletDataParserBase> segmentRule_;
+    std::unique_ptr<ReadOutController> readOut_;
+    std::unique_ptr<EventLog> log_;
     uint8_t readOutResult_ = 0;
-    QString driverTexts_[3];
-    int infoColumnWidth_ = 70;
-    std::unordered_map<std::string, int> infoWidths_;
+    QString versionText_;
 
     EventTableModel* model_ = nullptr;
+    std::unique_ptr<EventGrid> grid_;
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     TStatusForm* statusForm_ = nullptr;

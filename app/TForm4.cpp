@@ -1,5 +1,6 @@
 #include "TForm4.h"
 
+#include "StatusTexts.h"
 #include "TabletDataWriterHelper.h"
 #include "ui_TForm4.h"
 
@@ -24,6 +25,7 @@ TForm4::TForm4(UserDialogs& dialogs, QString libraryPath, std::function<void()> 
     setFixedSize(sizeHint().expandedTo(QSize(402, 128)));
     connect(ui->Button1, &QPushButton::clicked, this, &TForm4::Button1Click);
     connect(ui->Button2, &QPushButton::clicked, this, &TForm4::Button2Click);
+    qRegisterMetaType<BindingStatus>();
     connect(this, &TForm4::writerFinished, this, &TForm4::finishHandler, Qt::QueuedConnection);
     FormCreate();
 }
@@ -64,10 +66,10 @@ void TForm4::Button1Click() {
         stopReadOut_();
     const auto version = static_cast<uint16_t>(ui->ComboBox1->currentIndex() + 1);
     // The finish function runs on the writer's thread as its last act: it takes
-    // the outcome there and hands it to this dialog's thread as values, through
+    // the outcome there and hands it to this dialog's thread as a value, through
     // a queued signal.
     auto self = std::make_shared<TabletDataWriterHelper*>(nullptr);
-    auto finish = [this, self] { emit writerFinished((*self)->Succeeded(), (*self)->errorText()); };
+    auto finish = [this, self] { emit writerFinished((*self)->status()); };
     writer_.reset(); // the previous writer has ended: its outcome is in
     writer_ = std::make_unique<TabletDataWriterHelper>(true, finish, version, libraryPath_);
     *self = writer_.get();
@@ -87,7 +89,7 @@ void TForm4::done(int result) {
     QDialog::done(result);
 }
 
-void TForm4::finishHandler(bool succeeded, const QString& errorText) {
+void TForm4::finishHandler(BindingStatus status) {
     struct Done {
         TForm4* form;
         ~Done() { emit form->writeHandled(); }
@@ -97,9 +99,9 @@ void TForm4::finishHandler(bool succeeded, const QString& errorText) {
     writing_ = false;
     setButtonsEnabled(true);
     const bool closeRequested = std::exchange(closeRequested_, false);
-    if (!errorText.isEmpty())
-        message(errorText, UserDialogs::systemDefaultCaption());
-    if (succeeded) {
+    if (status != BindingStatus::Ok)
+        message(StatusTexts::writeFailure(status), UserDialogs::systemDefaultCaption());
+    if (status == BindingStatus::Ok) {
         message(kSucceeded, kSucceededCaption);
         accept();
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BindingStatus.h"
 #include "UserDialogs.h"
 
 #include <QDialog>
@@ -40,12 +41,12 @@ signals:
     void writeHandled();
 
     // Emitted on the writer's thread by its finish function.
-    void writerFinished(bool succeeded, QString errorText);
+    void writerFinished(BindingStatus status);
 
 private:
     void FormCreate();
     // On this dialog's thread, with the outcome the writer left.
-    void finishHandler(bool succeeded, const QString& errorText);
+    void finishHandler(BindingStatus status);
     void setButtonsEnabled(bool enabled);
     UserDialogs::Answer message(const QString& text, const QString& caption,
                                 UserDialogs::Buttons buttons = UserDialogs::Buttons::Ok);

@@ -1,23 +1,15 @@
 #include "TImportBin.h"
 
 #include "BusyCursor.h"
-#include "FileMessages.h"
+#include "StatusTexts.h"
 #include "UserDialogs.h"
 #include "ui_TImportBin.h"
 
 #include <QFile>
 
-#include <exception>
-
 namespace {
 
 const QString kCaption = QStringLiteral("Ошибка!");
-// A range the dialog refuses; %1 is the file size.
-const QString kRangeRefused =
-    QStringLiteral("Адреса вне файла.\nАдрес начала и адрес конца должны лежать в пределах "
-                   "от 0 до %1, и адрес конца не может быть меньше адреса начала.");
-// The decoder failed (no memory left, say); nothing is imported.
-const QString kDecoderFailed = QStringLiteral("Ошибка декодирования данных.");
 
 } // namespace
 
@@ -49,21 +41,12 @@ TImportBin::TImportBin(QWidget* parent, const QString& fileName, UserDialogs& di
 TImportBin::~TImportBin() = default;
 
 std::optional<QString> TImportBin::loadFile() {
-    const InputFile::Status status = [&] {
+    const FileStatus status = [&] {
         BusyCursor busy;
-        return dump_.load(QFile::encodeName(fileName_).toStdString());
+        return LogFileIo::loadDump(QFile::encodeName(fileName_).toStdString(), dump_);
     }();
-    switch (status) {
-    case InputFile::Status::Opened:
-        break;
-    case InputFile::Status::CannotOpen:
-    case InputFile::Status::NotAFile:
-        return QString::fromUtf8(filemessages::kOpenForReadingFailed);
-    case InputFile::Status::TooLarge:
-        return QString::fromStdString(filemessages::tooLarge(dump_.fileSize(), BinDump::kMaxSize));
-    case InputFile::Status::ReadFailed:
-        return QString::fromUtf8(filemessages::kDumpReadFailed);
-    }
+    if (status != FileStatus::Ok)
+        return StatusTexts::file(status, true, dump_.fileSize(), BinDump::kMaxSize);
     ui->lblTargetFileName->setText(
         QString::fromStdString(BinDump::fileName(fileName_.toStdString())));
     const QString size = QString::number(static_cast<int32_t>(dump_.size()));
@@ -85,28 +68,20 @@ void TImportBin::btnImportClick() {
     const auto variant = static_cast<Variant>(ui->cbTabletType->itemData(item).toInt());
     const int32_t start = BinDump::parseAddress(ui->ebStartAddr->text().toStdString());
     const int32_t end = BinDump::parseAddress(ui->ebEndAddr->text().toStdString());
-    const auto range = dump_.range(start, end);
-    UserDialogs::Message refusal;
-    refusal.owner = this;
-    refusal.caption = kCaption;
-    refusal.icon = UserDialogs::Icon::Error;
-    if (!range) {
-        refusal.text = kRangeRefused.arg(dump_.size());
-        dialogs_->show(refusal);
-        return;
-    }
-    try {
+    LogFileIo::Imported imported = [&] {
         BusyCursor busy;
-        std::shared_ptr<const TabletDataParserBase> decoder = makeParser(variant, clock_);
-        double base = 0.0;
-        result_ = decoder->decodeEvents(*range, base);
-        decoder_ = std::move(decoder);
-    } catch (const std::exception&) {
-        result_.reset();
-        refusal.text = kDecoderFailed;
+        return LogFileIo::importDump(dump_, start, end, variant, clock_);
+    }();
+    if (imported.status != FileStatus::Ok) {
+        UserDialogs::Message refusal;
+        refusal.owner = this;
+        refusal.caption = kCaption;
+        refusal.icon = UserDialogs::Icon::Error;
+        refusal.text = StatusTexts::file(imported.status, true, dump_.size(), BinDump::kMaxSize);
         dialogs_->show(refusal);
         return;
     }
+    result_ = std::move(imported.log);
     accept();
 }
 

@@ -2,13 +2,15 @@
 
 #include "BinDump.h"
 #include "DateTime.h"
-#include "EventCollection.h"
+#include "EventLog.h"
+#include "LogFileIo.h"
 #include "ParserFactory.h"
 
 #include <QDialog>
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace Ui {
 class TImportBin;
@@ -39,10 +41,9 @@ public:
     // message to show when the file cannot be taken.
     std::optional<QString> loadFile();
 
-    // The decoded list once "Импорт" has ended the dialog with OK, and the
-    // decoder that made it (its segment rule goes with the list).
-    std::unique_ptr<EventCollection> takeResult() { return std::move(result_); }
-    std::shared_ptr<const TabletDataParserBase> decoder() const { return decoder_; }
+    // The decoded list once "Импорт" has ended the dialog with OK, with the
+    // segment rule of the decoder that made it.
+    std::optional<EventLog> takeResult() { return std::exchange(result_, std::nullopt); }
 
 public slots:
     void btnImportClick();
@@ -55,6 +56,5 @@ private:
     UserDialogs* dialogs_ = nullptr;
     datetime::Clock clock_;
     BinDump dump_;
-    std::unique_ptr<EventCollection> result_;
-    std::shared_ptr<const TabletDataParserBase> decoder_;
+    std::optional<EventLog> result_;
 };

@@ -9,4 +9,6 @@ enum class BindingStatus {
     SetupFailure,   // TMSetup gave neither 1 nor 2
     NoDevice,       // the device did not answer
     Unstable,       // the clock did not read the same twice
+    AdapterFailure, // the adapter answered a byte, ROM or reset call with an error
+    WriteFailed,    // the read command was not written, or did not read back as written
 };

@@ -59,17 +59,22 @@ void TabletDataLoader::run() {
     }
     TabletReading& reading = readout_.reading;
     std::array<int16_t, 8> rom{};
-    driver_.TMRom(session, state, rom.data());
+    const bool romRead = driver_.TMRom(session, state, rom.data()) >= 0;
     for (size_t i = 0; i < rom.size(); ++i)
         reading.rom[i] = static_cast<uint8_t>(rom[i]);
     QElapsedTimer taken;
     taken.start();
     // The device found is still selected: the memory read follows at once.
-    driver_.ReadMemory(session, 0x0000, reading.image.bytes());
+    BindingStatus status = romRead ? driver_.ReadMemory(session, 0x0000, reading.image.bytes())
+                                   : BindingStatus::AdapterFailure;
     // Read the clock of the same device again: only a tablet that answers
     // after the last byte was there for all of them.
-    reading.clockStable =
-        driver_.ReadClock(session, reading.rom, reading.clock) == BindingStatus::Ok;
+    if (status == BindingStatus::Ok) {
+        status = driver_.ReadClock(session, reading.rom, reading.clock);
+        reading.clockStable = status == BindingStatus::Ok;
+    }
+    readout_.status =
+        status == BindingStatus::AdapterFailure ? BindingStatus::AdapterFailure : BindingStatus::Ok;
     reading.secondsTaken = static_cast<uint32_t>((taken.elapsed() + 999) / 1000);
     driver_.EndSession(session_);
     setPriority(QThread::LowestPriority);

@@ -114,12 +114,20 @@ void TabletDataLoaderHelper::EndSession(Session& session) {
     session.open = false;
 }
 
-void TabletDataLoaderHelper::ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out) {
-    TMTouchByte(session, ds1994::kReadMemory);
-    TMTouchByte(session, static_cast<int16_t>(address & 0xFF));
-    TMTouchByte(session, static_cast<int16_t>(address >> 8));
-    for (uint8_t& b : out)
-        b = static_cast<uint8_t>(TMTouchByte(session, ds1994::kReadSlot));
+BindingStatus TabletDataLoaderHelper::ReadMemory(int32_t session, uint16_t address,
+                                                 std::span<uint8_t> out) {
+    const uint8_t command[] = {ds1994::kReadMemory, static_cast<uint8_t>(address & 0xFF),
+                               static_cast<uint8_t>(address >> 8)};
+    for (uint8_t b : command)
+        if (TMTouchByte(session, b) < 0)
+            return BindingStatus::AdapterFailure;
+    for (uint8_t& b : out) {
+        const int16_t answer = TMTouchByte(session, ds1994::kReadSlot);
+        if (answer < 0)
+            return BindingStatus::AdapterFailure;
+        b = static_cast<uint8_t>(answer);
+    }
+    return BindingStatus::Ok;
 }
 
 BindingStatus TabletDataLoaderHelper::ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,
@@ -129,7 +137,10 @@ BindingStatus TabletDataLoaderHelper::ReadClock(int32_t session, const std::arra
     // that device, whatever else lies on the adapter.
     std::array<int16_t, 8> words{};
     std::copy(rom.begin(), rom.end(), words.begin());
-    if (TMRom(session, stateBuffer_.data(), words.data()) != 1)
+    const int16_t selected = TMRom(session, stateBuffer_.data(), words.data());
+    if (selected < 0)
+        return BindingStatus::AdapterFailure;
+    if (selected != 1)
         return BindingStatus::NoDevice;
     bool answered = false;
     bool stable = false;
@@ -138,7 +149,8 @@ BindingStatus TabletDataLoaderHelper::ReadClock(int32_t session, const std::arra
             continue;
         answered = true;
         std::array<uint8_t, 5> read{};
-        ReadMemory(session, kClockAddress, read);
+        if (ReadMemory(session, kClockAddress, read) != BindingStatus::Ok)
+            return BindingStatus::AdapterFailure;
         // the fraction alone never asks for another read
         stable = std::equal(read.begin() + 1, read.end(), buffer.begin() + 1) &&
                  std::any_of(read.begin(), read.end(), [](uint8_t b) { return b != 0xFF; });

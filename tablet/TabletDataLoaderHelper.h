@@ -43,12 +43,15 @@ public:
     void EndSession(Session& session);
 
     // The memory read command from `address`, then as many bytes as `out`
-    // holds, on the device the bus has just selected.
-    void ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out);
+    // holds, on the device the bus has just selected. AdapterFailure as soon
+    // as the adapter answers a byte with an error; nothing after it is sent.
+    BindingStatus ReadMemory(int32_t session, uint16_t address, std::span<uint8_t> out);
+    // One byte on the bus; a negative result is the adapter's error.
+    int16_t touchByte(int32_t session, uint8_t byte) { return TMTouchByte(session, byte); }
 
     // Reads the clock bytes at 0x202 of the device with this ROM code (Match
     // ROM) into `buffer` until two reads agree, at most five times: Ok stable,
-    // Unstable, NoDevice. A clock of all 0xFF bytes is what an empty bus
+    // Unstable, NoDevice, AdapterFailure. A clock of all 0xFF bytes is what an empty bus
     // reads, never a stable clock.
     BindingStatus ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,
                             std::array<uint8_t, 5>& buffer);

@@ -7,25 +7,12 @@ namespace {
 
 // A failure that ends the writing at once; nothing after it goes on the bus.
 struct WriteFailure {
-    QString text;
+    BindingStatus status = BindingStatus::WriteFailed;
 };
 
 using namespace ds1994;
 
-struct OpenFailureText {
-    BindingStatus status;
-    const QString& text;
-};
-
 } // namespace
-
-const QString TabletDataWriterHelper::kLibraryFailure =
-    QStringLiteral("Не найдена IBFS32.DLL или не все функции были загружены");
-const QString TabletDataWriterHelper::kDriverFailure =
-    QStringLiteral("Не найдено драйвера для данного типа устройства");
-const QString TabletDataWriterHelper::kSetupFailure =
-    QStringLiteral("TMEX Setup Flag не равен 1 или 2");
-const QString TabletDataWriterHelper::kWriteFailure = QStringLiteral("Не удалось записать данные.");
 
 TabletDataWriterHelper::TabletDataWriterHelper(bool createSuspended, FinishFunction finishFunction,
                                                uint16_t version, QString libraryPath)
@@ -41,13 +28,12 @@ TabletDataWriterHelper::~TabletDataWriterHelper() {
 }
 
 bool TabletDataWriterHelper::Succeeded() const {
-    const std::lock_guard lock(handOver_);
-    return succeeded_;
+    return status() == BindingStatus::Ok;
 }
 
-QString TabletDataWriterHelper::errorText() const {
+BindingStatus TabletDataWriterHelper::status() const {
     const std::lock_guard lock(handOver_);
-    return errorText_;
+    return status_;
 }
 
 void TabletDataWriterHelper::run() {
@@ -56,28 +42,21 @@ void TabletDataWriterHelper::run() {
 }
 
 void TabletDataWriterHelper::Execute() {
-    succeeded_ = false;
-    errorText_.clear();
+    status_ = BindingStatus::WriteFailed;
     TabletDataLoaderHelper::Session session;
     try {
-        const OpenFailureText failures[] = {
-            {BindingStatus::LibraryFailure, kLibraryFailure},
-            {BindingStatus::DriverFailure, kDriverFailure},
-            {BindingStatus::SetupFailure, kSetupFailure},
-        };
-        const BindingStatus status = driver_.OpenSession(session);
-        for (const OpenFailureText& f : failures)
-            if (f.status == status)
-                throw WriteFailure{f.text};
+        const BindingStatus opened = driver_.OpenSession(session);
+        if (opened != BindingStatus::Ok)
+            throw WriteFailure{opened};
         // Load accepts a library without TMTouchReset; the writer cannot do without it.
         if (!driver_.hasTouchReset())
-            throw WriteFailure{kLibraryFailure};
+            throw WriteFailure{BindingStatus::LibraryFailure};
         writeRecord(session.handle);
-        succeeded_ = true;
+        status_ = BindingStatus::Ok;
     } catch (const WriteFailure& failure) {
-        errorText_ = failure.text;
+        status_ = failure.status;
     } catch (...) {
-        errorText_ = kWriteFailure;
+        status_ = BindingStatus::WriteFailed;
     }
     driver_.EndSession(session); // the bus is free for the next reader
     if (finishFunction_)
@@ -86,19 +65,30 @@ void TabletDataWriterHelper::Execute() {
 
 void TabletDataWriterHelper::writeRecord(int32_t session) {
     TabletDataLoaderHelper& d = driver_;
-    auto touch = [&](uint8_t byte) { return static_cast<uint8_t>(d.TMTouchByte(session, byte)); };
+    // Every result is looked at: an adapter error ends the writing like a mismatch.
+    auto touch = [&](uint8_t byte) {
+        const int16_t answer = d.touchByte(session, byte);
+        if (answer < 0)
+            throw WriteFailure{};
+        return static_cast<uint8_t>(answer);
+    };
     auto expect = [&](uint8_t wanted) {
         if (touch(kReadSlot) != wanted)
-            throw WriteFailure{kWriteFailure};
+            throw WriteFailure{};
+    };
+    auto reset = [&] {
+        if (d.TMTouchReset(session) < 0)
+            throw WriteFailure{};
     };
     const uint8_t addressLow = static_cast<uint8_t>(kTargetAddress);
     const uint8_t addressHigh = static_cast<uint8_t>(kTargetAddress >> 8);
 
     // The tablet on the adapter: a search names it, TMRom hands over its ROM code.
     if (d.TMNext(session, stateBuffer_.data()) != 1)
-        throw WriteFailure{kWriteFailure};
+        throw WriteFailure{};
     std::array<int16_t, 8> words{};
-    d.TMRom(session, stateBuffer_.data(), words.data());
+    if (d.TMRom(session, stateBuffer_.data(), words.data()) < 0)
+        throw WriteFailure{};
     std::array<uint8_t, 8> rom{};
     for (size_t i = 0; i < rom.size(); ++i)
         rom[i] = static_cast<uint8_t>(words[i]);
@@ -107,7 +97,7 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
         [&d](uint8_t seed, uint8_t byte) { return d.crc8Step(seed, byte); });
 
     // Into the scratchpad.
-    d.TMTouchReset(session);
+    reset();
     for (uint8_t b : {kSkipRom, kWriteScratchpad, addressLow, addressHigh})
         touch(b);
     for (uint8_t b : record)
@@ -115,7 +105,7 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
 
     // Read back: target address, ending offset and status, data; the first
     // difference ends the writing with the memory untouched.
-    d.TMTouchReset(session);
+    reset();
     touch(kSkipRom);
     touch(kReadScratchpad);
     expect(addressLow);
@@ -125,18 +115,17 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
         expect(b);
 
     // Copy into memory, authorized by what the tablet read back.
-    d.TMTouchReset(session);
+    reset();
     for (uint8_t b : {kSkipRom, kCopyScratchpad, addressLow, addressHigh, endingStatus})
         touch(b);
-    d.TMTouchReset(session);
+    reset();
 
     // A tablet lifted during the copy keeps its old memory: only the memory
     // itself tells whether the record is there.
-    d.TMTouchReset(session);
+    reset();
     touch(kSkipRom);
     std::array<uint8_t, ReadCommandRecord::kSize> stored{};
-    d.ReadMemory(session, kTargetAddress, stored);
-    if (stored != record)
-        throw WriteFailure{kWriteFailure};
-    d.TMTouchReset(session);
+    if (d.ReadMemory(session, kTargetAddress, stored) != BindingStatus::Ok || stored != record)
+        throw WriteFailure{};
+    reset();
 }

@@ -2,7 +2,6 @@
 
 #include "TabletDataLoaderHelper.h"
 
-#include <QString>
 #include <QThread>
 
 #include <array>
@@ -21,12 +20,6 @@ public:
 
     static constexpr uint16_t kTargetAddress = 0x0000;
 
-    // The failure texts the writer ends with.
-    static const QString kLibraryFailure;
-    static const QString kDriverFailure;
-    static const QString kSetupFailure;
-    static const QString kWriteFailure;
-
     TabletDataWriterHelper(bool createSuspended, FinishFunction finishFunction, uint16_t version,
                            QString libraryPath = TabletDataLoaderHelper::defaultLibraryPath());
     ~TabletDataWriterHelper() override; // waits for the thread
@@ -35,8 +28,9 @@ public:
 
     // Read on the writer's thread (from the finish function), or after wait().
     bool Succeeded() const;
-    // The failure text; empty when the record was written and verified.
-    QString errorText() const;
+    // Ok when the record was written and verified; otherwise LibraryFailure,
+    // DriverFailure, SetupFailure or WriteFailed.
+    BindingStatus status() const;
     uint16_t version() const { return version_; }
 
 protected:
@@ -44,14 +38,13 @@ protected:
 
 private:
     void Execute();
-    // Throws with the failure text; returns with the record written and verified.
+    // Throws the failure; returns with the record written and verified.
     void writeRecord(int32_t session);
 
     TabletDataLoaderHelper driver_;
     uint16_t version_;
     FinishFunction finishFunction_;
-    bool succeeded_ = false;
-    QString errorText_;
+    BindingStatus status_ = BindingStatus::WriteFailed;
     std::array<uint8_t, tmex::kStateBufferSize> stateBuffer_{};
     // Taken by the thread as the last thing it does and by the readers of the
     // outcome: the hand-over after wait() is plain to ThreadSanitizer too.

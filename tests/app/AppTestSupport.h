@@ -1,13 +1,11 @@
 #pragma once
 
 #include "EventTableModel.h"
-#include "ReadCommandRecord.h"
 #include "TDateTimeSelect.h"
 #include "TForm1.h"
 #include "TabletDataLoader.h"
-#include "TabletImage.h"
 #include "UserDialogs.h"
-#include "support/SimFolder.h"
+#include "support/CraftedTablet.h"
 #include "ui_TDateTimeSelect.h"
 #include "ui_TForm1.h"
 
@@ -75,7 +73,7 @@ public:
 // 2024-01-01 12:00:00 on the decoders' clock.
 inline constexpr double kFixedNow = 45292.5;
 
-class AppTest : public SimFolderTest {
+class AppTest : public CraftedTabletTest {
 protected:
     std::unique_ptr<TForm1> makeForm(const QString& library = IBFS32_PATH) {
         AppEnvironment env;
@@ -97,35 +95,8 @@ protected:
         return ok;
     }
 
-    // A tablet with exactly this memory, under the family code given.
-    void craftedTablet(const std::string& name, const TabletImage& image,
-                       const std::string& newArgs = "") {
-        ASSERT_EQ(sim("new " + name + " " + newArgs), 0);
-        const std::string file = (dir_ / (name + ".img")).string();
-        std::ofstream(file, std::ios::binary)
-            .write(reinterpret_cast<const char*>(image.bytes().data()), 512);
-        ASSERT_EQ(sim("load " + name + " " + file), 0);
-        ASSERT_EQ(sim("put " + name), 0);
-    }
-
     ScriptedDialogs dialogs;
 };
-
-// An image with valid checks: read command, device, time stamp 400 000 s, the
-// records given newest first, the rest erased. (Only its 512 bytes are loaded:
-// the tablet's own clock dates the list.)
-inline TabletImage craftedImage(uint8_t device, const std::vector<uint32_t>& words) {
-    TabletImage image;
-    const std::array<uint8_t, 8> rom = {0x04, 0x44, 0x88, 0xCC, 0x10, 0, 0, 0};
-    image.setReadCommand(ReadCommandRecord::build(rom, 2));
-    image.setDeviceNumber(device);
-    image.setTimeStamp(400000);
-    std::fill(image.eventArea().begin(), image.eventArea().end(), 0xFF);
-    for (size_t i = 0; i < words.size(); ++i)
-        image.setRecord(i, words[i]);
-    image.seal();
-    return image;
-}
 
 // Shifts the event in `row` by one hour; which events moved.
 inline std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialogs, int row) {

@@ -27,8 +27,9 @@ protected:
     }
     // A list on display, as a read-out or an import leaves it.
     void show(TForm1& form, Variant variant, int count = 124) {
-        form.installEvents(decodedList(variant, count, 11),
-                           makeParser(variant, datetime::fixedClock(kFixedNow)));
+        form.installLog(EventLog(std::move(*decodedList(variant, count, 11)),
+                                 makeParser(variant, datetime::fixedClock(kFixedNow)),
+                                 EventLog::Origin::ReadOut));
         form.showData(true);
     }
     QString path(const std::string& name) const {
@@ -62,7 +63,7 @@ TEST_F(LogFiles, SaveWithoutAListDoesNothing) {
     auto form = makeForm();
     form->MenuSaveClick();
     form->ui->SpeedButSave->click();
-    form->installEvents(std::make_unique<EventCollection>(), nullptr);
+    form->installLog(EventLog(EventCollection(), nullptr, EventLog::Origin::File));
     form->MenuSaveClick();
     EXPECT_TRUE(dialogs.fileDialogs.empty());
     EXPECT_TRUE(dialogs.shown.empty());

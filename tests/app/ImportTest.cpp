@@ -129,12 +129,12 @@ TEST_F(Import, TheDialogAsDesigned) {
     EXPECT_FALSE(dialog.ui->btnImport->isEnabled());
     dialog.btnImportClick();
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_EQ(dialog.takeResult(), nullptr);
+    EXPECT_FALSE(dialog.takeResult().has_value());
     dialog.ui->cbTabletType->setCurrentIndex(1);
     EXPECT_TRUE(dialog.ui->btnImport->isEnabled());
     dialog.ui->btnImport->click();
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    expectSameEvents(*decoded(Variant::Garage, dump_, 0, 496), *dialog.takeResult(), true);
+    expectSameEvents(*decoded(Variant::Garage, dump_, 0, 496), dialog.takeResult()->events(), true);
 }
 
 TEST_F(Import, AddressFieldsAreReadAsPlainDecimal) {
@@ -174,7 +174,8 @@ TEST_F(Import, RangeOutsideTheFileIsRefusedAndTheFieldsStayAsTyped) {
         SCOPED_TRACE(start.toStdString() + ".." + end.toStdString());
         dialogs.shown.clear();
         auto form = makeForm();
-        form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+        form->installLog(EventLog(std::move(*decoded(Variant::Main, dump_, 0, 40)), nullptr,
+                                  EventLog::Origin::Import));
         const EventCollection* before = form->events();
         answer(choose(1, start, end), 3);
         import(*form, path("dump.bin"));
@@ -247,7 +248,8 @@ TEST_F(Import, EmptyRangeRefusedThenCancelledKeepsTheList) {
 
 TEST_F(Import, CancelKeepsTheListOnDisplay) {
     auto form = makeForm();
-    form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+    form->installLog(EventLog(std::move(*decoded(Variant::Main, dump_, 0, 40)), nullptr,
+                              EventLog::Origin::Import));
     const EventCollection* before = form->events();
     answer(
         [](TImportBin& d) {

@@ -36,7 +36,7 @@ TEST_F(RealAdapter, SerialReadOutShowsTheSameTableAsTheSimulatedAdapter) {
     dialogs.shown.clear();
     auto onSerial = makeForm();
     ASSERT_TRUE(dialogs.shown.empty()) << dialogs.texts().join("|").toStdString();
-    EXPECT_TRUE(onSerial->driverText(2).contains("DS2480B"));
+    EXPECT_TRUE(onSerial->versionText().contains("DS2480B"));
     ASSERT_TRUE(readOut(*onSerial));
     EXPECT_EQ(dialogs.texts(), QStringList{"Данные считаны. Отобразить информацию о событиях?"});
     EXPECT_EQ(onSerial->readOutResult(), 4);

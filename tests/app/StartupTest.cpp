@@ -68,7 +68,7 @@ TEST_F(Startup, LibraryWithoutCrcAndResetStartsNormally) {
     auto form = makeForm(IBFS32_WITHOUT_CRC_PATH);
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_FALSE(form->closeAtStart());
-    EXPECT_TRUE(form->driverText(2).contains("USB"));
+    EXPECT_TRUE(form->versionText().contains("USB"));
 }
 
 TEST_F(Startup, InitialStateOfMenuToolbarAndWindow) {
@@ -126,7 +126,7 @@ TEST_F(Startup, InformationBeforeAnyReadOut) {
     const auto& ui = *form->statusForm()->ui;
     EXPECT_TRUE(ui.Edit1->text().isEmpty());
     EXPECT_TRUE(ui.Edit2->text().isEmpty());
-    EXPECT_EQ(ui.Edit3->text(), form->driverText(2));
+    EXPECT_EQ(ui.Edit3->text(), form->versionText());
     EXPECT_FALSE(ui.Edit3->text().isEmpty());
     for (auto* edit : {ui.VerEdit, ui.SerialEdit, ui.DeviceNameEdit, ui.CurTimeEdit})
         EXPECT_TRUE(edit->text().isEmpty());

@@ -20,6 +20,8 @@ struct State {
     long searches = 0;
     int openSessions = 0;
     int32_t nextHandle = 1;
+    int16_t romResult = 1;
+    long touchesLeft = -1; // bytes answered before the adapter fails; -1 never
 };
 
 State& state() {
@@ -47,6 +49,17 @@ extern "C" __attribute__((visibility("default"))) void scriptedTmexSetupResult(i
 extern "C" __attribute__((visibility("default"))) void scriptedTmexSearchResult(int16_t result) {
     std::lock_guard lock(state().mutex);
     state().searchResult = result;
+}
+
+extern "C" __attribute__((visibility("default"))) void scriptedTmexRomResult(int16_t result) {
+    std::lock_guard lock(state().mutex);
+    state().romResult = result;
+}
+
+// The adapter answers this many bytes more, then fails every one (-1: never).
+extern "C" __attribute__((visibility("default"))) void scriptedTmexTouchesLeft(long bytes) {
+    std::lock_guard lock(state().mutex);
+    state().touchesLeft = bytes;
 }
 
 extern "C" __attribute__((visibility("default"))) long scriptedTmexSearches() {
@@ -109,13 +122,22 @@ TMEX_EXPORT int16_t TMEX_CALL TMNext(int32_t, void*) {
 }
 
 TMEX_EXPORT int16_t TMEX_CALL TMRom(int32_t, void*, int16_t*) {
-    return 1;
+    std::lock_guard lock(state().mutex);
+    return state().romResult;
 }
 
+// The device a search found answers; none otherwise.
 TMEX_EXPORT int16_t TMEX_CALL TMAccess(int32_t, void*) {
-    return 0;
+    std::lock_guard lock(state().mutex);
+    return state().searchResult == 1 ? 1 : 0;
 }
 
 TMEX_EXPORT int16_t TMEX_CALL TMTouchByte(int32_t, int16_t) {
+    State& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.touchesLeft == 0)
+        return tmex::kPortError;
+    if (s.touchesLeft > 0)
+        --s.touchesLeft;
     return 0xFF;
 }

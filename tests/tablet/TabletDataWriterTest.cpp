@@ -18,20 +18,19 @@ TEST_F(WriterThread, FinishFunctionIsTheLastActOnTheWritersThreadInEveryCase) {
         const char* setup; // onewire-sim commands before the writer
         bool suspended;
         bool succeeded;
-        QString text;
+        BindingStatus status;
     } rows[] = {
-        {"written", IBFS32_PATH, "put t", false, true, ""},
-        {"written, resumed", IBFS32_PATH, "put t", true, true, ""},
-        {"no tablet", IBFS32_PATH, "remove", true, false, TabletDataWriterHelper::kWriteFailure},
-        {"lifted", IBFS32_PATH, "fault remove-after=3", true, false,
-         TabletDataWriterHelper::kWriteFailure},
-        {"setup", IBFS32_PATH, "fault setup=0", true, false, TabletDataWriterHelper::kSetupFailure},
+        {"written", IBFS32_PATH, "put t", false, true, BindingStatus::Ok},
+        {"written, resumed", IBFS32_PATH, "put t", true, true, BindingStatus::Ok},
+        {"no tablet", IBFS32_PATH, "remove", true, false, BindingStatus::WriteFailed},
+        {"lifted", IBFS32_PATH, "fault remove-after=3", true, false, BindingStatus::WriteFailed},
+        {"setup", IBFS32_PATH, "fault setup=0", true, false, BindingStatus::SetupFailure},
         {"no driver", IBFS32_PATH, "fault no-port-driver", true, false,
-         TabletDataWriterHelper::kDriverFailure},
+         BindingStatus::DriverFailure},
         {"no library", "/nonexistent/libIBFS32.so", "list", true, false,
-         TabletDataWriterHelper::kLibraryFailure},
+         BindingStatus::LibraryFailure},
         {"no reset", IBFS32_WITHOUT_RESET_PATH, "put t", true, false,
-         TabletDataWriterHelper::kLibraryFailure},
+         BindingStatus::LibraryFailure},
     };
     ASSERT_EQ(sim("new t --serial 0A1B2C3D4E00"), 0);
     for (const Row& row : rows) {
@@ -43,7 +42,7 @@ TEST_F(WriterThread, FinishFunctionIsTheLastActOnTheWritersThreadInEveryCase) {
             bool onWriterThread = false;
             bool stillRunning = false;
             bool succeeded = false;
-            QString text;
+            BindingStatus status = BindingStatus::WriteFailed;
         } seen;
         std::mutex seenLock;
         TabletDataWriterHelper* self = nullptr;
@@ -56,7 +55,7 @@ TEST_F(WriterThread, FinishFunctionIsTheLastActOnTheWritersThreadInEveryCase) {
             seen.onWriterThread = QThread::currentThread() == self;
             seen.stillRunning = self->isRunning();
             seen.succeeded = self->Succeeded();
-            seen.text = self->errorText();
+            seen.status = self->status();
         };
         auto writer =
             std::make_unique<TabletDataWriterHelper>(row.suspended, finish, 2, row.library);
@@ -70,7 +69,7 @@ TEST_F(WriterThread, FinishFunctionIsTheLastActOnTheWritersThreadInEveryCase) {
         EXPECT_TRUE(seen.onWriterThread) << row.name;
         EXPECT_TRUE(seen.stillRunning) << row.name;
         EXPECT_EQ(seen.succeeded, row.succeeded) << row.name;
-        EXPECT_EQ(seen.text, row.text) << row.name;
+        EXPECT_EQ(seen.status, row.status) << row.name;
         EXPECT_EQ(writer->Succeeded(), row.succeeded) << row.name;
         const auto memory = dump("t");
         const auto expected = ReadCommandRecord::build(
