@@ -34,6 +34,7 @@ public:
     bool broken() const override { return broken_; }
     // How often the bridge was flushed after a failed transfer.
     int recoveries() const { return recoveries_; }
+    std::vector<std::string> details() const override { return usb_->details(); }
 
     // How long the bridge may stay busy with one command.
     static constexpr std::chrono::milliseconds kCommandLimit{1000};
