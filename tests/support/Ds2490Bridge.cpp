@@ -14,10 +14,13 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
     ++commands;
     switch (request) {
     case kControlCommand:
+        controls.push_back(value);
         if (value == kResetDevice || value == kFlushReceive)
             in_.clear();
-        if (value == kResetDevice)
+        if (value == kResetDevice) {
             results_.clear();
+            ep0Full = false;
+        }
         return 0;
     case kModeCommand:
         if (value == kModeSpeed)
@@ -42,7 +45,9 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
                              : r == 3 ? kResultShort
                              : r == 2 ? kResultAlarm
                                       : 0;
-        if (feedback && (code || (value & kNtf)))
+        if (dropResetResult)
+            dropResetResult = false;
+        else if (feedback && (code || (value & kNtf)))
             results_.push_back(code);
         return 0;
     }
@@ -58,6 +63,12 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
         const int r = wire_.touchByte(static_cast<uint8_t>(index));
         if (r < 0)
             return onewire::kErrPort;
+        if (staleByte) {
+            // the byte comes late: after the read for it gave up
+            staleByte = false;
+            late_.push_back(static_cast<uint8_t>(r));
+            return 0;
+        }
         if (feedback)
             in_.push_back(static_cast<uint8_t>(r));
         return 0;
@@ -70,9 +81,15 @@ int Ds2490Bridge::control(uint8_t request, uint16_t value, uint16_t index) {
 int Ds2490Bridge::status(uint8_t* data, int length) {
     if (unplugged)
         return onewire::kErrPort;
+    if (stallStatus) {
+        stallStatus = false;
+        return onewire::kErrPort;
+    }
+    in_.insert(in_.end(), late_.begin(), late_.end());
+    late_.clear();
     uint8_t packet[kMaxStatus] = {};
     packet[1] = speed_;
-    packet[kStatusFlags] = kFlagIdle;
+    packet[kStatusFlags] = static_cast<uint8_t>(kFlagIdle | (ep0Full ? kFlagEp0Full : 0));
     packet[kDataInCount] = static_cast<uint8_t>(std::min<size_t>(in_.size(), 128));
     size_t n = kStateRegisters;
     for (uint8_t r : results_)

@@ -32,6 +32,9 @@ public:
     std::string describe() const override { return "DS2490 " + name_; }
 
     bool broken() const override { return broken_; }
+    // How often the bridge was flushed after a failed transfer.
+    int recoveries() const { return recoveries_; }
+    std::vector<std::string> details() const override { return usb_->details(); }
 
     // How long the bridge may stay busy with one command.
     static constexpr std::chrono::milliseconds kCommandLimit{1000};
@@ -41,10 +44,14 @@ private:
     int waitIdle(ds2490::Status& last);
     int readBack(uint8_t* bytes, int count);
     int fail(int code);
+    bool recover();
 
     std::unique_ptr<UsbTransport> usb_;
     std::string name_;
     bool broken_ = false;
+    bool recovering_ = false;
+    bool ep0Full_ = false;
+    int recoveries_ = 0;
 };
 
 } // namespace onewire
