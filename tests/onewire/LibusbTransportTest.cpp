@@ -2,6 +2,7 @@
 // against a stand-in for libusb-1.0 with the bridge model behind it.
 #include "LibusbTransport.h"
 #include "Ds2490Master.h"
+#include "RomSearch.h"
 #include "SimAdapter.h"
 #include "Status.h"
 #include "support/Ds2490Bridge.h"
@@ -310,6 +311,47 @@ TEST_F(LibusbRoad, RecoversFromAStallATimeoutALateByteAndEp0f) {
                   (Calls{"control 01 0C4B 0000", "interrupt 81", "control 01 0053 0033", "bulk 83",
                          "control 01 0053 00FF", "bulk 83"}))
             << row.what;
+        master.reset();
+        usb().model = bridge_.get();
+    }
+}
+
+// A search step is one SEARCH ACCESS: the path on EP2, the command (reset,
+// flush on error, ROM and disagreements back, Search ROM, one device), the
+// status, 16 bytes from EP3. A bridge that stalls it is searched bit by bit.
+TEST_F(LibusbRoad, ASearchStepIsOneSearchAccessOrBitsWhenRefused) {
+    for (const bool refused : {false, true}) {
+        usb().reset();
+        Ds2490Bridge bridge(*wire_);
+        bridge.refuseSearchAccess = refused;
+        usb().model = &bridge;
+        auto master = openMaster();
+        ASSERT_TRUE(master);
+        std::vector<uint8_t> state(RomSearch::kStateSize, 0);
+        const size_t from = usb().calls.size();
+        ASSERT_EQ(RomSearch::next(*master, state.data()), 1) << refused;
+        EXPECT_EQ(state[RomSearch::kStateRom], 0x04) << refused;
+        const Calls calls = usb().callsSince(from);
+        if (!refused) {
+            EXPECT_EQ(calls, (Calls{"bulk 02", "control 01 4DF5 01F0", "interrupt 81", "bulk 83"}));
+        } else {
+            const Calls start = {"bulk 02",
+                                 "control 01 4DF5 01F0",
+                                 "control 00 0008 0000",
+                                 "control 00 0009 0000",
+                                 "interrupt 81",
+                                 "control 01 0C4B 0000",
+                                 "interrupt 81",
+                                 "control 01 0053 00F0",
+                                 "bulk 83",
+                                 "control 01 0029 0000",
+                                 "control 01 0029 0000",
+                                 "bulk 83"};
+            ASSERT_GE(calls.size(), start.size());
+            EXPECT_EQ(Calls(calls.begin(), calls.begin() + static_cast<long>(start.size())), start);
+            EXPECT_EQ(calls.size(), 5u + 260u);
+            EXPECT_FALSE(master->searchesInTheBridge());
+        }
         master.reset();
         usb().model = bridge_.get();
     }

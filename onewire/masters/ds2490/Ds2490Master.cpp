@@ -2,6 +2,8 @@
 
 #include "Status.h"
 
+#include <algorithm>
+
 namespace onewire {
 
 using namespace ds2490;
@@ -151,6 +153,40 @@ int Ds2490Master::triplet(bool preferred, Triplet& out) {
     out.taken = out.id != out.complement ? out.id : preferred;
     return command(kCommCommand, static_cast<uint16_t>(kBitIo | kIm | kIcp | (out.taken ? kD : 0)),
                    0);
+}
+
+int Ds2490Master::search(uint8_t searchCommand, const Rom& preference, SearchPass& out) {
+    if (!searchAccess_)
+        return OneWireMaster::search(searchCommand, preference, out);
+    if (broken_)
+        return kErrPort;
+    out = {};
+    if (const int r = usb_->bulkOut(preference.data(), static_cast<int>(preference.size()));
+        r != static_cast<int>(preference.size()))
+        return fail(r < 0 ? r : kErrPort);
+    const int sent = usb_->control(kCommCommand, kSearchAccess | kRst | kF | kRts | kIm | kNtf,
+                                   static_cast<uint16_t>(0x0100 | searchCommand));
+    if (sent < 0) {
+        fail(sent);
+        if (broken_ || sent != kErrPort)
+            return sent;
+        // The bridge answers, but not this command: search bit by bit.
+        searchAccess_ = false;
+        return OneWireMaster::search(searchCommand, preference, out);
+    }
+    ds2490::Status status;
+    if (const int r = waitIdle(status); r < 0)
+        return r;
+    if (status.results.empty())
+        return fail(kErrTimeout); // NTF: the result was lost
+    if (status.resultBits() & (kResultNoPresence | kResultShort))
+        return 0; // F: the bridge dropped whatever it had
+    uint8_t back[16] = {};
+    if (const int r = readBack(back, 16); r < 0)
+        return r;
+    std::copy(back, back + 8, out.rom.begin());
+    std::copy(back + 8, back + 16, out.discrepancies.begin());
+    return 1;
 }
 
 int Ds2490Master::touchByte(uint8_t byte) {

@@ -29,6 +29,10 @@ public:
     // Bit and complement read in one go, the direction written without a
     // read-back: four transfers a ROM bit instead of six.
     int triplet(bool preferred, Triplet& out) override;
+    // One SEARCH ACCESS command a search step; the bit-wise search once the
+    // bridge has refused it.
+    int search(uint8_t command, const Rom& preference, SearchPass& out) override;
+    bool searchesInTheBridge() const { return searchAccess_; }
     std::string describe() const override { return "DS2490 " + name_; }
 
     bool broken() const override { return broken_; }
@@ -52,6 +56,7 @@ private:
     bool recovering_ = false;
     bool ep0Full_ = false;
     int recoveries_ = 0;
+    bool searchAccess_ = true;
 };
 
 } // namespace onewire
