@@ -357,6 +357,45 @@ TEST_F(LibusbRoad, ASearchStepIsOneSearchAccessOrBitsWhenRefused) {
     }
 }
 
+// onewire-port on the stand-in: the list names the adapter, the test tells
+// the alternate setting in use, the slower one when setting 3 fails.
+TEST_F(LibusbRoad, OnewirePortTellsTheAlternateSetting) {
+    struct Row {
+        const char* failing;
+        const char* args;
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"", "list", {"usb            DS2490 on bus 1 device 5\n"}},
+        {"",
+         "test usb",
+         {"adapter: alternate setting 3\n", "reset:  presence pulse\n", "found:  1 device"}},
+        {"set_interface_alt_setting 0 3",
+         "test usb",
+         {"adapter: alternate setting 0 (setting 3 failed: slower)\n", "reset:  presence pulse\n",
+          "04 5A 3C 91 07 00 00 A4  DS1994, clock ", "found:  1 device"}},
+        {"set_interface_alt_setting 0 3,set_interface_alt_setting 0 0",
+         "test usb",
+         {"cannot use usb: cannot select an alternate setting of the DS2490 on bus 1 device 5: "
+          "Input/Output Error"}},
+    };
+    for (const Row& row : rows) {
+        setenv("LIBUSB_STANDIN_SIM_DIR", folder_.path().c_str(), 1);
+        setenv("LIBUSB_STANDIN_FAIL", row.failing, 1);
+        const std::string cmd = std::string(ONEWIRE_PORT_STANDIN_PATH) + " " + row.args + " 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_TRUE(p);
+        std::string out;
+        char buffer[512];
+        while (size_t n = fread(buffer, 1, sizeof buffer, p))
+            out.append(buffer, n);
+        pclose(p);
+        unsetenv("LIBUSB_STANDIN_SIM_DIR");
+        unsetenv("LIBUSB_STANDIN_FAIL");
+        for (const std::string& line : row.lines)
+            EXPECT_NE(out.find(line), std::string::npos) << row.args << ": " << line << "\n" << out;
+    }
+}
+
 TEST_F(LibusbRoad, AnUnpluggedAdapterLeavesTheMasterBroken) {
     auto master = openMaster();
     ASSERT_TRUE(master);

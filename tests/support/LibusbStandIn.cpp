@@ -1,10 +1,14 @@
 #include "LibusbStandIn.h"
 
+#include "Ds2490Bridge.h"
+#include "SimMaster.h"
 #include "Status.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <libusb-1.0/libusb.h>
+#include <sstream>
 
 // The opaque libusb objects, as the stand-in keeps them.
 struct libusb_context {
@@ -17,8 +21,34 @@ struct libusb_device_handle {
     libusb_device* device = nullptr;
 };
 
+namespace {
+
+// In a process of its own (a tool built on the stand-in) the stand-in is set
+// up from the environment: the bridge model in front of the simulated adapter
+// in LIBUSB_STANDIN_SIM_DIR, and the calls in LIBUSB_STANDIN_FAIL (separated
+// by commas) failing with LIBUSB_ERROR_IO.
+void setUpFromEnvironment(LibusbStandIn& s) {
+    const char* dir = std::getenv("LIBUSB_STANDIN_SIM_DIR");
+    if (!dir)
+        return;
+    s.reset();
+    static onewiresim::SimMaster wire{onewiresim::SimAdapter(dir)};
+    static Ds2490Bridge bridge(wire);
+    s.model = &bridge;
+    std::istringstream failing(
+        std::getenv("LIBUSB_STANDIN_FAIL") ? std::getenv("LIBUSB_STANDIN_FAIL") : "");
+    for (std::string call; std::getline(failing, call, ',');)
+        s.fail(call, LIBUSB_ERROR_IO);
+}
+
+} // namespace
+
 LibusbStandIn& LibusbStandIn::instance() {
-    static LibusbStandIn standIn;
+    static LibusbStandIn standIn = [] {
+        LibusbStandIn s;
+        setUpFromEnvironment(s);
+        return s;
+    }();
     return standIn;
 }
 

@@ -12,9 +12,11 @@ namespace onewire {
 
 // A DS2490 USB to 1-Wire bridge (DS9490R) as a 1-Wire master, through its
 // communication commands: 1-Wire reset with the result read from the status
-// endpoint, BIT I/O and BYTE I/O with the bit or byte read back from EP3. A
-// failed or vanished transfer is an error result and leaves the master
-// unusable (`broken`) until it is opened again; nothing waits without limit.
+// endpoint, BIT I/O and BYTE I/O with the bit or byte read back from EP3, a
+// search step by SEARCH ACCESS. A failed transfer is an error result after
+// which the bridge is flushed and EP3 emptied; a bridge that cannot be
+// flushed leaves the master unusable (`broken`) until it is opened again.
+// Nothing waits without limit.
 class Ds2490Master : public OneWireMaster {
 public:
     Ds2490Master(std::unique_ptr<UsbTransport> usb, std::string name)
