@@ -16,6 +16,18 @@ int OneWireMaster::triplet(bool preferred, Triplet& out) {
     return written < 0 ? written : 0;
 }
 
+int OneWireMaster::search(uint8_t command, const Rom& preference, SearchPass& out) {
+    out = {};
+    const int presence = reset();
+    if (presence < 0)
+        return presence;
+    if (presence != 1 && presence != 2)
+        return 0;
+    if (const int r = touchByte(command); r < 0)
+        return r;
+    return searchPass(preference, out);
+}
+
 int OneWireMaster::searchPass(const Rom& preference, SearchPass& out) {
     out = {};
     for (int n = 0; n < 64; ++n) {

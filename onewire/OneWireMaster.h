@@ -47,6 +47,12 @@ public:
     };
     virtual int searchPass(const Rom& preference, SearchPass& out);
 
+    // A whole search step: reset, the search command `command` (Search ROM or
+    // the alarm search) and one pass. 1 a device found, 0 no presence or
+    // nobody on the path, negative on error. An adapter that searches on its
+    // own does it in one go.
+    virtual int search(uint8_t command, const Rom& preference, SearchPass& out);
+
     // True after an error that needs the adapter opened again.
     virtual bool broken() const { return false; }
 

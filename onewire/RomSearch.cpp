@@ -27,16 +27,6 @@ int RomSearch::next(OneWireMaster& master, uint8_t* state) {
     Rom previous{};
     std::memcpy(previous.data(), state + kStateRom, previous.size());
 
-    const int presence = master.reset();
-    if (presence < 0)
-        return presence;
-    if (presence != 1 && presence != 2) {
-        startOver(state);
-        return 0;
-    }
-    if (const int r = master.touchByte(kSearchRom); r < 0)
-        return r;
-
     // Where the devices disagree: the previous path below the last discrepancy,
     // the 1 branch at it, the 0 branch above it.
     Rom preference{};
@@ -46,11 +36,12 @@ int RomSearch::next(OneWireMaster& master, uint8_t* state) {
         setRomBit(preference, lastDiscrepancy - 1, true);
 
     OneWireMaster::SearchPass pass;
-    const int found = master.searchPass(preference, pass);
+    const int found = master.search(kSearchRom, preference, pass);
     if (found < 0)
         return found;
     if (found == 0 || !plausible(pass.rom)) {
-        // a device left in the middle, or noise: the next search starts over
+        // nobody there, a device left in the middle, or noise: the next
+        // search starts over
         startOver(state);
         return 0;
     }

@@ -29,7 +29,8 @@ for target in decoders:20000 log_reader:200000; do
     echo "fuzz_$name: $runs runs clean"
 done
 cmake --build build/fuzz -j "$jobs" --target fuzz_onewire_masters
-build/fuzz/bin/fuzz_onewire_masters -runs=200000 -seed=1 -timeout=10 "$(mktemp -d)" >/dev/null \
+build/fuzz/bin/fuzz_onewire_masters -runs=200000 -seed=1 -timeout=10 "$(mktemp -d)" \
+    fuzz/corpus/onewire_masters >/dev/null \
     2>build/fuzz/fuzz-masters.log || { cat build/fuzz/fuzz-masters.log; exit 1; }
 echo "fuzz_onewire_masters: 200000 runs clean"
 

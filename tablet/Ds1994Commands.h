@@ -12,5 +12,6 @@ constexpr uint8_t kWriteScratchpad = 0x0F;
 constexpr uint8_t kReadScratchpad = 0xAA;
 constexpr uint8_t kCopyScratchpad = 0x55;
 constexpr uint8_t kReadSlot = 0xFF;
+constexpr uint8_t kFamily = 0x04; // the first byte of a DS1994's ROM code
 
 } // namespace ds1994

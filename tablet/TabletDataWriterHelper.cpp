@@ -83,7 +83,9 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
     const uint8_t addressLow = static_cast<uint8_t>(kTargetAddress);
     const uint8_t addressHigh = static_cast<uint8_t>(kTargetAddress >> 8);
 
-    // The tablet on the adapter: a search names it, TMRom hands over its ROM code.
+    // The tablet on the adapter: a search names it, TMRom hands over its ROM
+    // code. Only a DS1994 takes the record; anything else is refused before a
+    // byte is written to it.
     if (d.TMNext(session, stateBuffer_.data()) != 1)
         throw WriteFailure{};
     std::array<int16_t, 8> words{};
@@ -92,21 +94,31 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
     std::array<uint8_t, 8> rom{};
     for (size_t i = 0; i < rom.size(); ++i)
         rom[i] = static_cast<uint8_t>(words[i]);
+    if (rom[0] != kFamily)
+        throw WriteFailure{};
     const auto record = ReadCommandRecord::build(
         rom, static_cast<uint8_t>(version_),
         [&d](uint8_t seed, uint8_t byte) { return d.crc8Step(seed, byte); });
 
+    // Every command goes to this tablet alone (Match ROM with its ROM code):
+    // other tablets on the adapter must not take it.
+    if (d.TMRom(session, stateBuffer_.data(), words.data()) != 1)
+        throw WriteFailure{};
+    auto select = [&] {
+        if (d.TMAccess(session, stateBuffer_.data()) != 1)
+            throw WriteFailure{};
+    };
+
     // Into the scratchpad.
-    reset();
-    for (uint8_t b : {kSkipRom, kWriteScratchpad, addressLow, addressHigh})
+    select();
+    for (uint8_t b : {kWriteScratchpad, addressLow, addressHigh})
         touch(b);
     for (uint8_t b : record)
         touch(b);
 
     // Read back: target address, ending offset and status, data; the first
     // difference ends the writing with the memory untouched.
-    reset();
-    touch(kSkipRom);
+    select();
     touch(kReadScratchpad);
     expect(addressLow);
     expect(addressHigh);
@@ -115,15 +127,14 @@ void TabletDataWriterHelper::writeRecord(int32_t session) {
         expect(b);
 
     // Copy into memory, authorized by what the tablet read back.
-    reset();
-    for (uint8_t b : {kSkipRom, kCopyScratchpad, addressLow, addressHigh, endingStatus})
+    select();
+    for (uint8_t b : {kCopyScratchpad, addressLow, addressHigh, endingStatus})
         touch(b);
     reset();
 
     // A tablet lifted during the copy keeps its old memory: only the memory
     // itself tells whether the record is there.
-    reset();
-    touch(kSkipRom);
+    select();
     std::array<uint8_t, ReadCommandRecord::kSize> stored{};
     if (d.ReadMemory(session, kTargetAddress, stored) != BindingStatus::Ok || stored != record)
         throw WriteFailure{};

@@ -7,6 +7,7 @@
 #include "SimAdapter.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -136,6 +137,21 @@ bool readClock(OneWireMaster& m, uint8_t* state, std::string& date) {
     return true;
 }
 
+const char* familyName(uint8_t family) {
+    switch (family) {
+    case 0x01:
+        return "DS1990A (ROM only)";
+    case 0x04:
+        return "DS1994";
+    case 0x06:
+        return "DS1993";
+    case 0x08:
+        return "DS1992";
+    default:
+        return "unknown family";
+    }
+}
+
 int test(const std::optional<std::string>& name) {
     std::optional<PortName> port;
     if (name) {
@@ -154,7 +170,18 @@ int test(const std::optional<std::string>& name) {
     if (!master)
         return fail("cannot use " + resolved.text() + ": " + error);
     std::cout << "port:   " << resolved.text() << " - " << master->describe() << "\n";
+    using Clock = std::chrono::steady_clock;
+    const auto ms = [](Clock::duration d) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f ms",
+                      std::chrono::duration<double, std::milli>(d).count());
+        return std::string(text);
+    };
+    const auto resetStart = Clock::now();
     const int reset = master->reset();
+    const auto resetTime = Clock::now() - resetStart;
+    for (const std::string& line : master->details())
+        std::cout << "adapter: " << line << "\n";
     static const char* kReset[] = {"no presence pulse (no device)", "presence pulse",
                                    "alarming presence pulse", "the bus is shorted"};
     if (reset < 0)
@@ -162,8 +189,12 @@ int test(const std::optional<std::string>& name) {
     std::cout << "reset:  " << kReset[reset] << "\n";
     std::vector<uint8_t> state(RomSearch::kStateSize, 0);
     int found = 0;
+    Clock::duration searchTime{};
     for (int i = 0; i < 64; ++i) {
+        const auto searchStart = Clock::now();
         const int r = RomSearch::next(*master, state.data());
+        if (i == 0)
+            searchTime = Clock::now() - searchStart;
         if (r < 0)
             return fail("the adapter failed during the search (" + std::to_string(r) + ")");
         if (r == 0)
@@ -176,9 +207,20 @@ int test(const std::optional<std::string>& name) {
         std::string date;
         if (rom[0] == 0x04 && readClock(*master, own.data(), date))
             std::cout << "  DS1994, clock " << date;
+        else
+            std::cout << "  " << familyName(rom[0]);
         std::cout << "\n";
     }
     std::cout << "found:  " << found << (found == 1 ? " device" : " devices") << "\n";
+    // A byte after a reset with nobody selected: the bus time of one byte.
+    master->reset();
+    const auto byteStart = Clock::now();
+    if (master->touchByte(0xFF) < 0)
+        return fail("the adapter failed on a byte");
+    const auto byteTime = Clock::now() - byteStart;
+    std::cout << "timing: reset " << ms(resetTime) << " (nominal 1 ms), byte " << ms(byteTime)
+              << " (nominal 0.5 ms), search " << ms(searchTime)
+              << " (nominal 13 ms); a USB adapter adds about 1 ms a call\n";
     return 0;
 }
 

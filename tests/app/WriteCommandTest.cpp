@@ -188,6 +188,45 @@ TEST_F(WriteCommand, NoTabletFailsAtOnce) {
     EXPECT_FALSE(d.writer()->Succeeded());
 }
 
+TEST_F(WriteCommand, WithTwoTabletsOnlyTheOneFoundIsWritten) {
+    // 0A in the first serial byte is found before 0B: the search goes by ROM bits
+    const auto before = blankTablet("found");
+    filledTablet("other", "--variant garage --device 3", "--serial 0B1B2C3D4E00");
+    ASSERT_EQ(sim("put found other"), 0);
+    const auto otherBefore = withoutClock(dump("other"));
+    auto form = makeForm();
+    TForm4& d = open(*form);
+    ASSERT_TRUE(write(d));
+    EXPECT_EQ(dialogs.texts(), QStringList{kSucceeded});
+    EXPECT_EQ(withoutClock(dump("found")), withRecord(before, 2));
+    EXPECT_EQ(withoutClock(dump("other")), otherBefore) << "the other tablet took no command";
+}
+
+TEST_F(WriteCommand, APartThatIsNoDs1994IsRefusedWithNothingWritten) {
+    struct Row {
+        const char* args;
+    } rows[] = {
+        {"--family 08 --model ds1992"},
+        {"--family 06 --model ds1993"},
+        {"--family 08 --model ds1994"}, // the family code decides, not the memory
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        const std::string name = "part" + std::to_string(n++);
+        ASSERT_EQ(sim("new " + name + " --serial " + kSerial + " " + row.args), 0);
+        ASSERT_EQ(sim("put " + name), 0);
+        const auto before = withoutClock(dump(name));
+        dialogs.shown.clear();
+        auto form = makeForm();
+        TForm4& d = open(*form);
+        ASSERT_TRUE(write(d)) << row.args;
+        EXPECT_EQ(dialogs.texts(), failureTexts(kWriteFailure)) << row.args;
+        EXPECT_FALSE(d.writer()->Succeeded());
+        EXPECT_EQ(withoutClock(dump(name)), before) << row.args;
+        form->close();
+    }
+}
+
 TEST_F(WriteCommand, LiftedMidWriteFailsAndKeepsMemoryUnlessCopied) {
     // Data bytes: 8 written to the scratchpad, 11 read back, 3 of the copy's
     // authorization, then the 8 read from memory.

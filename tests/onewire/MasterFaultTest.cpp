@@ -358,3 +358,43 @@ TEST_F(Faults, SearchStateFromTheCallerIsNotTrusted) {
 }
 
 } // namespace
+
+namespace {
+
+// The bridge misbehaves once; the master recovers by flushing, without being
+// opened again, and the next calls read the bus right.
+TEST_F(Faults, Ds2490RecoversFromALateByteAStallAndALostSetupPacket) {
+    struct Row {
+        const char* what;
+        void (*arm)(Ds2490Bridge&);
+        int failed;                    // what the call that meets it gives
+        std::vector<uint16_t> flushes; // control commands of the recovery
+    } rows[] = {
+        {"late byte on EP3", [](Ds2490Bridge& b) { b.staleByte = true; }, kErrTimeout, {8, 9}},
+        {"stall on EP1", [](Ds2490Bridge& b) { b.stallStatus = true; }, kErrPort, {8, 9}},
+        {"EP0F", [](Ds2490Bridge& b) { b.ep0Full = true; }, kErrPort, {0}},
+        {"no reset result", [](Ds2490Bridge& b) { b.dropResetResult = true; }, kErrTimeout, {8, 9}},
+    };
+    for (const Row& row : rows) {
+        auto bridge = std::make_unique<Ds2490Bridge>(*wire_);
+        Ds2490Bridge& b = *bridge;
+        Ds2490Master master(std::move(bridge), "model");
+        std::string error;
+        ASSERT_TRUE(master.init(error));
+        ASSERT_EQ(master.reset(), 1);
+        b.controls.clear();
+        row.arm(b);
+        const bool resets = std::string(row.what) != "late byte on EP3";
+        const int r = resets ? master.reset() : master.touchByte(0x33);
+        EXPECT_EQ(r, row.failed) << row.what;
+        EXPECT_EQ(b.controls, row.flushes) << row.what;
+        EXPECT_EQ(master.recoveries(), 1) << row.what;
+        EXPECT_FALSE(master.broken()) << row.what;
+        // the demo tablet answers Read ROM as ever: nothing shifted
+        ASSERT_EQ(master.reset(), 1) << row.what;
+        EXPECT_EQ(master.touchByte(0x33), 0x33) << row.what;
+        EXPECT_EQ(master.touchByte(0xFF), 0x04) << row.what << ": the family code";
+    }
+}
+
+} // namespace

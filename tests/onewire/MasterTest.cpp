@@ -26,7 +26,7 @@ using onewiresim::SimAdapter;
 
 namespace {
 
-enum class Kind { Sim, Ds2480b, Ds2490 };
+enum class Kind { Sim, Ds2480b, Ds2490, Ds2490BitWise };
 
 std::string kindName(const testing::TestParamInfo<Kind>& info) {
     switch (info.param) {
@@ -36,6 +36,8 @@ std::string kindName(const testing::TestParamInfo<Kind>& info) {
         return "Ds2480bOverPty";
     case Kind::Ds2490:
         return "Ds2490AtUsbSeam";
+    case Kind::Ds2490BitWise:
+        return "Ds2490RefusingSearchAccessAtUsbSeam";
     }
     return "?";
 }
@@ -76,9 +78,11 @@ protected:
             master_ = owned_.get();
             break;
         }
-        case Kind::Ds2490: {
+        case Kind::Ds2490:
+        case Kind::Ds2490BitWise: {
             auto bridge = std::make_unique<Ds2490Bridge>(*wire_);
             bridge_ = bridge.get();
+            bridge_->refuseSearchAccess = GetParam() == Kind::Ds2490BitWise;
             auto m = std::make_unique<Ds2490Master>(std::move(bridge), "model");
             ASSERT_TRUE(m->init(error)) << error;
             owned_ = std::move(m);
@@ -219,6 +223,10 @@ TEST_P(Master, SearchFindsEveryDeviceInRomBitOrder) {
         EXPECT_EQ(searchAll(), expected) << network.size() << " devices";
         EXPECT_EQ(searchAll(), expected) << "the search starts over after the last device";
     }
+    if (bridge_) {
+        EXPECT_EQ(bridge_->searchAccesses > 0, GetParam() == Kind::Ds2490)
+            << "the bridge searches unless it refuses";
+    }
 }
 
 TEST_P(Master, SearchWithNobodyThereFindsNothing) {
@@ -274,7 +282,47 @@ TEST_P(Master, AccessSelectsTheOneDevice) {
     EXPECT_EQ(RomSearch::access(*master_, state.data()), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Every, Master, testing::Values(Kind::Sim, Kind::Ds2480b, Kind::Ds2490),
+// One search step through the DS2490: SEARCH ACCESS takes the path out on
+// EP2, the command, a status and the ROM with its disagreements from EP3; the
+// bit-wise road a reset, the search command and four transfers a ROM bit.
+TEST(Ds2490Search, TransfersPerSearchStep) {
+    setenv("ONEWIRE_SIM_TIMING", "off", 1);
+    struct Row {
+        bool refused;
+        int transfers;
+        int searchAccesses;
+    } rows[] = {{false, 4, 1}, {true, 260, 0}};
+    for (const Row& row : rows) {
+        TempFolder folder;
+        std::string error;
+        SimAdapter adapter(folder.path());
+        ASSERT_TRUE(adapter.create(error)) << error;
+        ASSERT_TRUE(adapter.saveTablet("t", MemoryButton(Model::DS1994, romOf(0x2904)), error));
+        ASSERT_TRUE(adapter.setOnAdapter({"t"}, error)) << error;
+        LiftingWire wire{SimAdapter(folder.path())};
+        auto owned = std::make_unique<Ds2490Bridge>(wire);
+        Ds2490Bridge& bridge = *owned;
+        bridge.refuseSearchAccess = row.refused;
+        Ds2490Master master(std::move(owned), "model");
+        ASSERT_TRUE(master.init(error)) << error;
+        std::vector<uint8_t> state(RomSearch::kStateSize, 0);
+        if (row.refused) { // the first search learns that the bridge refuses
+            ASSERT_EQ(RomSearch::next(master, state.data()), 1);
+        }
+        EXPECT_EQ(master.searchesInTheBridge(), !row.refused);
+        std::fill(state.begin(), state.end(), 0); // a first search again
+        const int before = bridge.transfers;
+        ASSERT_EQ(RomSearch::next(master, state.data()), 1) << row.refused;
+        EXPECT_EQ(bridge.transfers - before, row.transfers) << row.refused;
+        EXPECT_EQ(bridge.searchAccesses, row.searchAccesses) << row.refused;
+        EXPECT_TRUE(std::equal(state.begin() + RomSearch::kStateRom,
+                               state.begin() + RomSearch::kStateRom + 8, romOf(0x2904).begin()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Every, Master,
+                         testing::Values(Kind::Sim, Kind::Ds2480b, Kind::Ds2490,
+                                         Kind::Ds2490BitWise),
                          kindName);
 
 } // namespace

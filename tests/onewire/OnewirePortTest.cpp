@@ -80,6 +80,10 @@ TEST_F(OnewirePort, TestThroughASerialAdapter) {
     EXPECT_TRUE(has(r, "DS1994, clock ")) << r.out;
     EXPECT_TRUE(has(r, "found:  2 devices")) << r.out;
     EXPECT_LT(r.out.find("device: 04"), r.out.find("device: 06")) << "the search's own order";
+    EXPECT_TRUE(has(r, "adapter: revision 3\nadapter: programming voltage: no\n")) << r.out;
+    EXPECT_TRUE(has(r, "  DS1993\n")) << r.out;
+    EXPECT_TRUE(has(r, " (nominal 1 ms), byte ")) << r.out;
+    EXPECT_TRUE(has(r, " (nominal 13 ms)")) << r.out;
 }
 
 TEST_F(OnewirePort, BrokenSettingsAndMissingDevicesAreNamed) {

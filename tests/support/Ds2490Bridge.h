@@ -24,10 +24,24 @@ public:
     bool unplugged = false;      // every transfer fails, as after the cable was pulled
     bool announceDevice = false; // a device-detect code before the next result
     int commands = 0;
+    // One-shot misbehaviour: a byte that reaches EP3 after its read timed out, a stall on EP1, a
+    // lost setup packet (EP0F in the next status), a reset whose result never comes.
+    bool staleByte = false;
+    bool stallStatus = false;
+    bool ep0Full = false;
+    bool dropResetResult = false;
+    bool refuseSearchAccess = false; // SEARCH ACCESS stalls, as an unknown command would
+    int transfers = 0;               // every transfer, of each kind
+    int searchAccesses = 0;
+    std::vector<uint16_t> controls; // the control commands (bRequest 0) received
 
 private:
     onewire::OneWireMaster& wire_;
     uint8_t speed_ = 0;
     std::deque<uint8_t> in_;
+    int searchAccess(uint16_t value, uint16_t index, bool feedback);
+
+    std::deque<uint8_t> out_; // bytes from EP2 not yet taken by a command
+    std::vector<uint8_t> late_;
     std::vector<uint8_t> results_;
 };

@@ -39,6 +39,14 @@ constexpr uint16_t kSpeedRegular = 0x00;
 constexpr uint16_t kOneWireReset = 0x0042;
 constexpr uint16_t kBitIo = 0x0020;
 constexpr uint16_t kByteIo = 0x0052;
+// A whole search step in the bridge: the path to take at disagreements goes
+// to EP2 (8 bytes), the ROM found and where the devices disagreed come from
+// EP3 (8 + 8 bytes with RTS); wIndex holds the search command in its low byte
+// and the number of devices in its high byte.
+constexpr uint16_t kSearchAccess = 0x00F4;
+constexpr uint16_t kRst = 0x0100; // a 1-Wire reset first
+constexpr uint16_t kSm = 0x0008;  // SEARCH ACCESS: 1 only search, 0 leave the device selected
+constexpr uint16_t kRts = 0x4000; // SEARCH ACCESS: the discrepancies too
 constexpr uint16_t kIm = 0x0001;  // execute at once
 constexpr uint16_t kD = 0x0008;   // the bit to write (BIT I/O)
 constexpr uint16_t kSe = 0x0008;  // speed change with a reset
@@ -60,13 +68,14 @@ constexpr uint8_t kFlagIdle = 0x20;
 constexpr uint8_t kFlagHalt = 0x10;
 constexpr uint8_t kFlagEp0Full = 0x80;
 // result code bits
-constexpr uint8_t kResultNoPresence = 0x01; // NRS
-constexpr uint8_t kResultShort = 0x02;      // SH
-constexpr uint8_t kResultAlarm = 0x04;      // APP: alarming presence
-constexpr uint8_t kResultCompare = 0x10;    // CMP
-constexpr uint8_t kResultCrc = 0x20;        // CRC
-constexpr uint8_t kDeviceDetected = 0xA5;   // not a result: a device arrived
-constexpr size_t kMaxStatus = 32;           // registers and up to 16 result codes
+constexpr uint8_t kResultNoPresence = 0x01;  // NRS
+constexpr uint8_t kResultShort = 0x02;       // SH
+constexpr uint8_t kResultAlarm = 0x04;       // APP: alarming presence
+constexpr uint8_t kResultCompare = 0x10;     // CMP
+constexpr uint8_t kResultCrc = 0x20;         // CRC
+constexpr uint8_t kResultEndOfSearch = 0x80; // EOS
+constexpr uint8_t kDeviceDetected = 0xA5;    // not a result: a device arrived
+constexpr size_t kMaxStatus = 32;            // registers and up to 16 result codes
 
 struct Status {
     bool valid = false; // at least the 16 registers came

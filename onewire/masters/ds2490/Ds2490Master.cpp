@@ -2,13 +2,56 @@
 
 #include "Status.h"
 
+#include <algorithm>
+
 namespace onewire {
 
 using namespace ds2490;
 
+// A failed or timed-out transfer leaves the bridge with stale bytes or a
+// halted command: the next command first clears them. An adapter that has
+// vanished cannot be cleared and stays broken.
 int Ds2490Master::fail(int code) {
-    broken_ = true;
+    if (recovering_)
+        broken_ = true;
+    else
+        recover();
     return code;
+}
+
+bool Ds2490Master::recover() {
+    recovering_ = true;
+    ++recoveries_;
+    const bool lostSetup = ep0Full_;
+    ep0Full_ = false;
+    bool ok = lostSetup ? usb_->control(kControlCommand, kResetDevice, 0) >= 0
+                        : usb_->control(kControlCommand, kFlushReceive, 0) >= 0 &&
+                              usb_->control(kControlCommand, kFlushTransmit, 0) >= 0;
+    if (ok && lostSetup)
+        ok = usb_->control(kModeCommand, kModePulseEnable, 0) >= 0 &&
+             usb_->control(kModeCommand, kModeSpeed, kSpeedRegular) >= 0;
+    // Stale bytes on EP3 would shift every later read: drop what the status
+    // says is waiting, in requests as large as a packet.
+    for (int round = 0; ok && round < 8; ++round) {
+        uint8_t packet[kMaxStatus];
+        const int n = usb_->status(packet, static_cast<int>(sizeof packet));
+        const ds2490::Status st = parseStatus(packet, n < 0 ? 0 : static_cast<size_t>(n));
+        if (n < 0 || !st.valid) {
+            ok = false;
+            break;
+        }
+        if (st.dataInCount == 0)
+            break;
+        uint8_t stale[64];
+        if (usb_->bulkIn(stale, static_cast<int>(sizeof stale)) < 0) {
+            ok = false;
+            break;
+        }
+    }
+    recovering_ = false;
+    if (!ok)
+        broken_ = true;
+    return ok;
 }
 
 int Ds2490Master::command(uint8_t type, uint16_t value, uint16_t index) {
@@ -33,6 +76,10 @@ int Ds2490Master::waitIdle(ds2490::Status& last) {
         last = parseStatus(packet, static_cast<size_t>(n));
         if (!last.valid)
             return fail(kErrPort);
+        if (last.flags & kFlagEp0Full) {
+            ep0Full_ = true; // a setup packet was lost: only RESET DEVICE clears it
+            return fail(kErrPort);
+        }
         results.insert(results.end(), last.results.begin(), last.results.end());
         if (last.idle()) {
             last.results = std::move(results);
@@ -76,6 +123,10 @@ int Ds2490Master::reset() {
     ds2490::Status status;
     if (const int r = waitIdle(status); r < 0)
         return r;
+    // With NTF every reset reports a result, 0x00 for a plain presence: none
+    // at all means the answer was lost, not that a device is there.
+    if (status.results.empty())
+        return fail(kErrTimeout);
     return resetResult(status);
 }
 
@@ -102,6 +153,40 @@ int Ds2490Master::triplet(bool preferred, Triplet& out) {
     out.taken = out.id != out.complement ? out.id : preferred;
     return command(kCommCommand, static_cast<uint16_t>(kBitIo | kIm | kIcp | (out.taken ? kD : 0)),
                    0);
+}
+
+int Ds2490Master::search(uint8_t searchCommand, const Rom& preference, SearchPass& out) {
+    if (!searchAccess_)
+        return OneWireMaster::search(searchCommand, preference, out);
+    if (broken_)
+        return kErrPort;
+    out = {};
+    if (const int r = usb_->bulkOut(preference.data(), static_cast<int>(preference.size()));
+        r != static_cast<int>(preference.size()))
+        return fail(r < 0 ? r : kErrPort);
+    const int sent = usb_->control(kCommCommand, kSearchAccess | kRst | kF | kRts | kIm | kNtf,
+                                   static_cast<uint16_t>(0x0100 | searchCommand));
+    if (sent < 0) {
+        fail(sent);
+        if (broken_ || sent != kErrPort)
+            return sent;
+        // The bridge answers, but not this command: search bit by bit.
+        searchAccess_ = false;
+        return OneWireMaster::search(searchCommand, preference, out);
+    }
+    ds2490::Status status;
+    if (const int r = waitIdle(status); r < 0)
+        return r;
+    if (status.results.empty())
+        return fail(kErrTimeout); // NTF: the result was lost
+    if (status.resultBits() & (kResultNoPresence | kResultShort))
+        return 0; // F: the bridge dropped whatever it had
+    uint8_t back[16] = {};
+    if (const int r = readBack(back, 16); r < 0)
+        return r;
+    std::copy(back, back + 8, out.rom.begin());
+    std::copy(back + 8, back + 16, out.discrepancies.begin());
+    return 1;
 }
 
 int Ds2490Master::touchByte(uint8_t byte) {

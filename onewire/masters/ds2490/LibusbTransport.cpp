@@ -113,6 +113,19 @@ std::unique_ptr<LibusbTransport> LibusbTransport::open(int index, std::string& n
         error = "cannot open the DS2490 on " + name + ": " + problemOf(r, pathOf(device));
         return nullptr;
     }
+    // An unconfigured device has no interface to claim.
+    int configuration = 0;
+    if (const int r = libusb_get_configuration(t->handle_, &configuration); r != 0) {
+        error = "cannot read the configuration of the DS2490 on " + name + ": " +
+                problemOf(r, pathOf(device));
+        return nullptr;
+    }
+    if (configuration == 0) {
+        if (const int r = libusb_set_configuration(t->handle_, 1); r != 0) {
+            error = "cannot configure the DS2490 on " + name + ": " + problemOf(r, pathOf(device));
+            return nullptr;
+        }
+    }
     // The kernel's ds2490 module claims the adapter when it is loaded.
     if (libusb_kernel_driver_active(t->handle_, 0) == 1) {
         if (const int r = libusb_detach_kernel_driver(t->handle_, 0); r != 0) {
@@ -129,8 +142,29 @@ std::unique_ptr<LibusbTransport> LibusbTransport::open(int index, std::string& n
     t->claimed_ = true;
     // Alternate setting 3: the status endpoint polled every millisecond and
     // 64-byte bulk packets; setting 0 works as well, only slower.
-    libusb_set_interface_alt_setting(t->handle_, 0, 3);
+    if (libusb_set_interface_alt_setting(t->handle_, 0, 3) == 0) {
+        t->altSetting_ = 3;
+    } else if (const int r = libusb_set_interface_alt_setting(t->handle_, 0, 0); r == 0) {
+        t->altSetting_ = 0;
+    } else {
+        error = "cannot select an alternate setting of the DS2490 on " + name + ": " +
+                problemOf(r, pathOf(device));
+        return nullptr;
+    }
+    // An endpoint left halted by an earlier program's timeout stays so until cleared.
+    for (uint8_t endpoint :
+         {ds2490::kStatusEndpoint, ds2490::kDataOutEndpoint, ds2490::kDataInEndpoint})
+        if (const int r = libusb_clear_halt(t->handle_, endpoint); r != 0) {
+            error = "cannot clear the endpoints of the DS2490 on " + name + ": " +
+                    problemOf(r, pathOf(device));
+            return nullptr;
+        }
     return t;
+}
+
+std::vector<std::string> LibusbTransport::details() const {
+    return {altSetting_ == 3 ? std::string("alternate setting 3")
+                             : std::string("alternate setting 0 (setting 3 failed: slower)")};
 }
 
 LibusbTransport::~LibusbTransport() {
@@ -150,25 +184,31 @@ int LibusbTransport::control(uint8_t request, uint16_t value, uint16_t index) {
                                               nullptr, 0, kTransferLimitMs));
 }
 
+int LibusbTransport::afterFailure(uint8_t endpoint, int r) {
+    if (r == LIBUSB_ERROR_PIPE || r == LIBUSB_ERROR_TIMEOUT)
+        libusb_clear_halt(handle_, endpoint); // the next transfer can go through
+    return fromLibusb(r);
+}
+
 int LibusbTransport::status(uint8_t* data, int length) {
     int done = 0;
     const int r = libusb_interrupt_transfer(handle_, ds2490::kStatusEndpoint, data, length, &done,
                                             kTransferLimitMs);
-    return r == 0 ? done : fromLibusb(r);
+    return r == 0 ? done : afterFailure(ds2490::kStatusEndpoint, r);
 }
 
 int LibusbTransport::bulkOut(const uint8_t* data, int length) {
     int done = 0;
     const int r = libusb_bulk_transfer(handle_, ds2490::kDataOutEndpoint,
                                        const_cast<uint8_t*>(data), length, &done, kTransferLimitMs);
-    return r == 0 ? done : fromLibusb(r);
+    return r == 0 ? done : afterFailure(ds2490::kDataOutEndpoint, r);
 }
 
 int LibusbTransport::bulkIn(uint8_t* data, int length) {
     int done = 0;
     const int r = libusb_bulk_transfer(handle_, ds2490::kDataInEndpoint, data, length, &done,
                                        kTransferLimitMs);
-    return r == 0 ? done : fromLibusb(r);
+    return r == 0 ? done : afterFailure(ds2490::kDataInEndpoint, r);
 }
 
 } // namespace onewire

@@ -11,9 +11,10 @@ struct libusb_device_handle;
 
 namespace onewire {
 
-// The DS2490's transfers through libusb-1.0. Opening detaches the kernel's
-// ds2490 driver from the device for as long as it is held; closing gives the
-// device back to it.
+// The DS2490's transfers through libusb-1.0. Opening configures the device if
+// needed, detaches the kernel's ds2490 driver for as long as it is held,
+// selects alternate setting 3 (else 0) and clears the endpoints; closing gives
+// the device back to the kernel.
 class LibusbTransport : public UsbTransport {
 public:
     ~LibusbTransport() override;
@@ -34,14 +35,19 @@ public:
     int bulkIn(uint8_t* data, int length) override;
 
     static constexpr unsigned kTransferLimitMs = 500;
+    // The alternate setting in use: 3, or 0 when 3 could not be selected.
+    int altSetting() const { return altSetting_; }
+    std::vector<std::string> details() const override;
 
 private:
     LibusbTransport() = default;
+    int afterFailure(uint8_t endpoint, int r);
 
     libusb_context* context_ = nullptr;
     libusb_device_handle* handle_ = nullptr;
     bool claimed_ = false;
     bool detached_ = false;
+    int altSetting_ = 0;
 };
 
 } // namespace onewire

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace onewire {
 
@@ -17,6 +19,8 @@ public:
     virtual int status(uint8_t* data, int length) = 0;
     virtual int bulkOut(const uint8_t* data, int length) = 0;
     virtual int bulkIn(uint8_t* data, int length) = 0;
+    // What the transport tells of the device ("alternate setting 3").
+    virtual std::vector<std::string> details() const { return {}; }
 };
 
 } // namespace onewire
