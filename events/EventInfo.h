@@ -23,7 +23,16 @@ struct EventInfo {
     // opened from a log file have none.
     std::optional<std::array<uint8_t, 4>> raw;
     uint8_t codeByte = 0;
+    // The record's four bytes were all 0xFF: memory the controller has not
+    // written since it was erased. Only a decoder can tell; a record opened
+    // from a log file is never taken for one.
+    bool erased = false;
 };
+
+// Four bytes of erased memory.
+inline bool isErasedRecord(const uint8_t* raw) {
+    return raw[0] == 0xFF && raw[1] == 0xFF && raw[2] == 0xFF && raw[3] == 0xFF;
+}
 
 namespace eventtext {
 inline constexpr const char* kNeedsCorrection = "Время требует корректировки";

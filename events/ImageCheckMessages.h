@@ -9,6 +9,11 @@
 inline constexpr const char* kTabletRemovedMessage =
     "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
 
+// Bytes 8 to 511 all 0x00 or all 0xFF: no controller has written the tablet
+// since the read command (zeros would even pass every check).
+inline constexpr const char* kTabletNotFilledMessage =
+    "Таблетка не заполнена контроллером. Приложите ее к контроллеру и считайте снова.";
+
 inline const char* imageCheckMessage(TabletImage::Check check) {
     switch (check) {
     case TabletImage::Check::FirstHeader:

@@ -26,10 +26,10 @@ constexpr mainfamily::Profile kMainProfile = {{
 }};
 } // namespace
 
-std::unique_ptr<EventCollection> KorvelTabletParser::decodeEvents(std::span<const uint8_t> events,
-                                                                  double& base) const {
-    return mainfamily::decode(kMainProfile, mainfamily::TimeRule::CounterWrap, events, base,
-                              [this] { return now(); });
+void KorvelTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
+                                    EventCollection& out) const {
+    mainfamily::decode(kMainProfile, mainfamily::TimeRule::CounterWrap, records, run, out,
+                       [this] { return now(); });
 }
 
 bool KorvelTabletParser::isSegmentMarker(const EventInfo& event) const {

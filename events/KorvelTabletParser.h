@@ -6,8 +6,8 @@
 class KorvelTabletParser : public TabletDataParserBase {
 public:
     using TabletDataParserBase::TabletDataParserBase;
-    std::unique_ptr<EventCollection> decodeEvents(std::span<const uint8_t> events,
-                                                  double& base) const override;
+    void decodeMore(std::span<const uint8_t> records, Run& run,
+                    EventCollection& out) const override;
 
 protected:
     bool isSegmentMarker(const EventInfo& event) const override;

@@ -4,7 +4,6 @@
 #include "RecordCodec.h"
 #include "TabletDataParserBase.h"
 
-#include <limits>
 #include <string>
 
 namespace mainfamily {
@@ -181,31 +180,28 @@ bool decodeCode(const Profile& profile, uint8_t codeByte, EventInfo& e) {
     return true;
 }
 
-std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
-                                        std::span<const uint8_t> events, double& base,
-                                        const datetime::Clock& clock) {
-    auto list = std::make_unique<EventCollection>();
-    const size_t count = events.size() / 4;
-    list->reserve(count);
-    for (size_t p = 0; p < count; ++p) {
-        const uint8_t* raw = events.data() + 4 * p;
+void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> records,
+            TabletDataParserBase::Run& run, EventCollection& out, const datetime::Clock& clock) {
+    const size_t count = records.size() / 4;
+    for (size_t i = 0; i < count; ++i, ++run.position) {
+        const uint8_t* raw = records.data() + 4 * i;
         const RecordFields fields = recordcodec::kMainLayout.decode(le::read32(raw));
         const double seconds = static_cast<double>(fields.seconds);
         EventInfo e;
         if (rule == TimeRule::CounterWrap) {
-            const double previous =
-                list->empty() ? std::numeric_limits<double>::infinity() : list->back().time;
             // Before the codes: a record that is then dropped still lowers the base.
-            e.time = TabletDataParserBase::counterTime(seconds, base, previous);
+            e.time = TabletDataParserBase::counterTime(seconds, run.base, run.previous);
         } else {
-            e.time = clock() + seconds / datetime::kSecondsPerDay - base;
+            e.time = clock() + seconds / datetime::kSecondsPerDay - run.base;
         }
-        e.number = static_cast<int32_t>(p + 1);
-        e.position = static_cast<int32_t>(p);
-        if (decodeCode(profile, fields.codeByte, e))
-            list->append(std::move(e));
+        e.number = static_cast<int32_t>(run.position + 1);
+        e.position = static_cast<int32_t>(run.position);
+        e.erased = isErasedRecord(raw);
+        if (decodeCode(profile, fields.codeByte, e)) {
+            run.previous = e.time;
+            out.append(std::move(e));
+        }
     }
-    return list;
 }
 
 } // namespace mainfamily

@@ -2,6 +2,7 @@
 
 #include "DateTime.h"
 #include "EventCollection.h"
+#include "TabletDataParserBase.h"
 
 #include <array>
 #include <cstdint>
@@ -43,9 +44,9 @@ enum class TimeRule {
 // drops the record.
 bool decodeCode(const Profile& profile, uint8_t codeByte, EventInfo& event);
 
-std::unique_ptr<EventCollection> decode(const Profile& profile, TimeRule rule,
-                                        std::span<const uint8_t> events, double& base,
-                                        const datetime::Clock& clock);
+// Appends the events of `records` and moves `run` on (see TabletDataParserBase).
+void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> records,
+            TabletDataParserBase::Run& run, EventCollection& out, const datetime::Clock& clock);
 
 // Code 15 with bit 1 of the sub-code: a notification of a power loss.
 inline bool isMarker(uint8_t codeByte) {

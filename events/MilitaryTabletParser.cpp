@@ -26,12 +26,11 @@ constexpr mainfamily::Profile kMilitaryProfile = {{
 }};
 } // namespace
 
-std::unique_ptr<EventCollection> MilitaryTabletParser::decodeEvents(std::span<const uint8_t> events,
-                                                                    double& base) const {
+void MilitaryTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
+                                      EventCollection& out) const {
     // The base is only read: each record is dated from the clock afresh.
-    double fixedBase = base;
-    return mainfamily::decode(kMilitaryProfile, mainfamily::TimeRule::ComputerClock, events,
-                              fixedBase, [this] { return now(); });
+    mainfamily::decode(kMilitaryProfile, mainfamily::TimeRule::ComputerClock, records, run, out,
+                       [this] { return now(); });
 }
 
 bool MilitaryTabletParser::isSegmentMarker(const EventInfo& event) const {

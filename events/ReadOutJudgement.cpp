@@ -49,6 +49,13 @@ ReadOutOutcome ReadOutJudgement::judge(const TabletReading& reading) {
             out.errorMessage = kTabletRemovedMessage;
             return out;
         }
+        // Before the checks: an erased tablet would fail the first, one
+        // holding only the read command would pass all three.
+        if (image.unfilled()) {
+            out.result = kNotFilled;
+            out.errorMessage = kTabletNotFilledMessage;
+            return out;
+        }
         const TabletImage::Check check = image.validate();
         if (check != TabletImage::Check::Passed) {
             out.result = kCheckFailed;

@@ -23,7 +23,9 @@ struct TabletReading {
 
 // What the window shows for a reading, in the order it shows it.
 struct ReadOutOutcome {
-    uint8_t result = 255; // 4, 6, 7; 254 a check failed; 255 unknown family
+    // 4, 6, 7; 253 a tablet no controller has filled; 254 a check failed; 255
+    // unknown family
+    uint8_t result = 255;
     std::string versionLine;
     // An error dialog, after which the read-out stops.
     std::optional<std::string> errorMessage;
@@ -42,6 +44,7 @@ struct ReadOutOutcome {
 // clock, the device rule.
 class ReadOutJudgement {
 public:
+    static constexpr uint8_t kNotFilled = 253;
     static constexpr uint8_t kCheckFailed = 254;
     static constexpr uint8_t kUnknownFamily = 255;
 

@@ -30,6 +30,16 @@ std::unique_ptr<EventCollection> TabletDataParserBase::decodeImage(std::span<con
                         base);
 }
 
+std::unique_ptr<EventCollection> TabletDataParserBase::decodeEvents(std::span<const uint8_t> events,
+                                                                    double& base) const {
+    auto list = std::make_unique<EventCollection>();
+    list->reserve(events.size() / 4);
+    Run run(base);
+    decodeMore(events, run, *list);
+    base = run.base;
+    return list;
+}
+
 double TabletDataParserBase::counterTime(double seconds, double& base, double previous) {
     double x = datetime::kUnixEpoch + (seconds / datetime::kSecondsPerDay + base);
     if (x > previous) {

@@ -3,7 +3,9 @@
 #include "DateTime.h"
 #include "EventCollection.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <span>
 
@@ -28,8 +30,23 @@ public:
 
     // Decodes consecutive 4-byte records; `base` is the time base in days, which
     // the counter-wrap rule may lower for the records that follow.
-    virtual std::unique_ptr<EventCollection> decodeEvents(std::span<const uint8_t> events,
-                                                          double& base) const = 0;
+    std::unique_ptr<EventCollection> decodeEvents(std::span<const uint8_t> events,
+                                                  double& base) const;
+
+    // Where a run of consecutive records stands after the records decoded so
+    // far, so that a long dump can be decoded piece by piece with the results of
+    // one run over all of it.
+    struct Run {
+        explicit Run(double timeBase) : base(timeBase) {}
+        double base;                                               // as lowered so far
+        double previous = std::numeric_limits<double>::infinity(); // time of the last listed record
+        size_t position = 0;                                       // the next record's position
+        bool powerUpMet = false;                                   // garage: a power-up decoded
+    };
+    // Appends the events of `records`, the ones that follow those `run` has
+    // seen (a trailing part of a record is not read), and moves `run` on.
+    virtual void decodeMore(std::span<const uint8_t> records, Run& run,
+                            EventCollection& out) const = 0;
 
     // The run of list entries that shares one time base with entry `index`.
     // An index outside the list leaves `first` and `last` untouched.

@@ -41,6 +41,14 @@ TabletImage::Check TabletImage::validate(const Crc8Step& crc) const {
     return Check::Passed;
 }
 
+bool TabletImage::unfilled() const {
+    const auto begin = bytes_.begin() + kSecondHeader;
+    const auto end = bytes_.begin() + kHeadersAndEvents;
+    const uint8_t first = *begin;
+    return (first == 0x00 || first == 0xFF) &&
+           std::all_of(begin, end, [first](uint8_t b) { return b == first; });
+}
+
 int32_t TabletImage::timeStamp() const {
     return static_cast<int32_t>(le::read32(bytes_.data() + kTimeStamp));
 }

@@ -45,6 +45,9 @@ public:
     bool eventSumValid() const { return eventSum() == storedEventSum(); }
     // The three checks in the read-out's order; the first failure is reported.
     Check validate(const Crc8Step& crc = {}) const;
+    // Bytes 8 to 511 (the second header and the event area) all 0x00 or all
+    // 0xFF: a tablet no controller has filled.
+    bool unfilled() const;
 
     uint8_t deviceNumber() const { return bytes_[kDeviceNumber]; }
     int32_t timeStamp() const;

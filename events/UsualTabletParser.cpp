@@ -4,7 +4,6 @@
 #include "RecordCodec.h"
 
 #include <array>
-#include <limits>
 #include <string>
 
 namespace {
@@ -128,32 +127,27 @@ bool UsualTabletParser::hasGroupText(const EventInfo& event) {
                         kKinds[static_cast<size_t>(text[1] - '0')].groupName) == 0;
 }
 
-std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const uint8_t> events,
-                                                                 double& base) const {
-    auto list = std::make_unique<EventCollection>();
-    const size_t count = events.size() / 4;
-    list->reserve(count);
-    bool powerUpMet = false;
-    std::string note;
-    for (size_t p = 0; p < count; ++p) {
-        const uint8_t* raw = events.data() + 4 * p;
+void UsualTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
+                                   EventCollection& out) const {
+    const size_t count = records.size() / 4;
+    for (size_t i = 0; i < count; ++i, ++run.position) {
+        const uint8_t* raw = records.data() + 4 * i;
         const RecordFields fields = recordcodec::kGarageLayout.decode(le::read32(raw));
         const int kind = fields.kind;
         const uint8_t detail = fields.codeByte;
 
         EventInfo e;
-        const double previous =
-            list->empty() ? std::numeric_limits<double>::infinity() : list->back().time;
-        e.time = counterTime(fields.seconds, base, previous);
+        e.time = counterTime(fields.seconds, run.base, run.previous);
+        run.previous = e.time;
         // Every record older than the first power-up was dated across a power
         // loss: the controller's counter restarted, so its time needs a hand.
-        if (powerUpMet)
-            note = eventtext::kNeedsCorrection;
-        e.timeState = powerUpMet ? EventInfo::NeedsCorrection : EventInfo::Normal;
-        e.noteText = note;
-        e.number = static_cast<int32_t>(p + 1);
-        e.position = static_cast<int32_t>(p);
+        e.timeState = run.powerUpMet ? EventInfo::NeedsCorrection : EventInfo::Normal;
+        if (run.powerUpMet)
+            e.noteText = eventtext::kNeedsCorrection;
+        e.number = static_cast<int32_t>(run.position + 1);
+        e.position = static_cast<int32_t>(run.position);
         e.raw = std::array<uint8_t, 4>{raw[0], raw[1], raw[2], raw[3]};
+        e.erased = isErasedRecord(raw);
         e.codeByte = detail;
         e.typeText = "(" + std::to_string(kind) + kKinds[static_cast<size_t>(kind)].groupName;
         e.category = kKinds[static_cast<size_t>(kind)].category;
@@ -174,8 +168,7 @@ std::unique_ptr<EventCollection> UsualTabletParser::decodeEvents(std::span<const
         const bool powerUp = kind == 3 && detail == kPowerUpDetail;
         e.zeroTime = (fields.seconds == 0 && powerUp) ? 1 : 0;
         if (powerUp)
-            powerUpMet = true;
-        list->append(std::move(e));
+            run.powerUpMet = true;
+        out.append(std::move(e));
     }
-    return list;
 }

@@ -7,8 +7,8 @@
 class UsualTabletParser : public TabletDataParserBase {
 public:
     using TabletDataParserBase::TabletDataParserBase;
-    std::unique_ptr<EventCollection> decodeEvents(std::span<const uint8_t> events,
-                                                  double& base) const override;
+    void decodeMore(std::span<const uint8_t> records, Run& run,
+                    EventCollection& out) const override;
 
     // A power-up record ("Питание включено"): kind 3, detail 0x80. Taken from the
     // raw copy when the record has one, otherwise from the stored type text and

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,6 +17,8 @@ constexpr size_t kBufferSize = 256 * 1024;
 constexpr int kNameTries = 100;
 // Room for the temporary name's dot and suffix within a file name's 255 bytes.
 constexpr size_t kLongestBase = 200;
+// As the system's own limit on links followed in one path.
+constexpr int kMostLinks = 40;
 
 bool writeAll(int fd, const uint8_t* data, size_t size) {
     while (size != 0) {
@@ -40,6 +43,33 @@ std::string folderOf(const std::string& path) {
 std::string baseOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file a chain of symbolic links ends at, also when it does not exist yet
+// (a dangling link names the file to create); none for a loop.
+std::optional<std::string> followLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < kMostLinks; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        char link[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), link, sizeof link - 1);
+        if (n <= 0)
+            return std::nullopt;
+        const std::string to(link, static_cast<size_t>(n));
+        current = to[0] == '/' ? to : folderOf(current) + "/" + to;
+    }
+    return std::nullopt;
+}
+
+// Replacing a file goes by the folder's rights, not the file's: a file its owner
+// made read-only is refused here as opening it for writing would be. A file
+// without any write bit counts as read-only also for the superuser.
+bool userMayWrite(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return false;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 } // namespace
@@ -101,17 +131,13 @@ bool AtomicFile::create() {
     discard();
     if (path_.empty())
         return false;
-    target_ = path_;
+    const auto resolved = followLinks(path_);
+    if (!resolved)
+        return false;
+    target_ = *resolved;
     struct stat st {};
-    bool exists = ::lstat(path_.c_str(), &st) == 0;
-    if (exists && S_ISLNK(st.st_mode)) {
-        char resolved[PATH_MAX];
-        if (!::realpath(path_.c_str(), resolved))
-            return false;
-        target_ = resolved;
-        exists = ::stat(target_.c_str(), &st) == 0;
-    }
-    if (exists && !S_ISREG(st.st_mode))
+    const bool exists = ::lstat(target_.c_str(), &st) == 0;
+    if (exists && (!S_ISREG(st.st_mode) || !userMayWrite(target_, st)))
         return false;
 
     const std::string stem =

@@ -14,8 +14,9 @@ class AtomicFile {
 public:
     enum class Status {
         Saved,
-        CannotCreate, // no temporary file (folder missing or not writable), or
-                      // the target is a folder or device
+        CannotCreate, // no temporary file (folder missing or not writable), the
+                      // target is a folder or device, or a file the user may
+                      // not write (read-only); the target is untouched
         WriteFailed,  // writing, flushing or renaming failed; target untouched
     };
 
@@ -38,7 +39,8 @@ private:
     class FileSink;
 
     std::string path_;   // as given
-    std::string target_; // a symbolic link resolved: the file that is replaced
+    std::string target_; // symbolic links followed: the file that is replaced or
+                         // created (a dangling link's target)
     std::string temporary_;
     std::unique_ptr<FileSink> sink_;
 };

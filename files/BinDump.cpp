@@ -12,7 +12,7 @@ InputFile::Status BinDump::load(const std::string& path) {
 }
 
 std::optional<std::span<const uint8_t>> BinDump::range(int32_t start, int32_t end) const {
-    if (start < 0 || end < start || static_cast<uint64_t>(end) > data_.size())
+    if (start < 0 || end <= start || static_cast<uint64_t>(end) > data_.size())
         return std::nullopt;
     return std::span<const uint8_t>(data_).subspan(static_cast<size_t>(start),
                                                    static_cast<size_t>(end - start));

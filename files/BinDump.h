@@ -22,7 +22,9 @@ public:
     // The size the file was found to have, also when it was too large to load.
     uint64_t fileSize() const { return fileSize_; }
 
-    // The bytes [start, end) when 0 <= start <= end <= size, otherwise none.
+    // The bytes [start, end) when 0 <= start < end <= size, otherwise none: an
+    // empty range (start equal to end, both fields blank) holds no record to
+    // import and is refused as one outside the file is.
     std::optional<std::span<const uint8_t>> range(int32_t start, int32_t end) const;
 
     // An address field: leading white space, one optional sign, then decimal

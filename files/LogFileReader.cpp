@@ -52,6 +52,11 @@ bool readText(ByteSource& source, std::string& text, std::string& bytes, LogFile
 } // namespace
 
 LogFileReader::End LogFileReader::read(ByteSource& source, EventCollection& events) {
+    return readEach(source, [&events](EventInfo& e) { events.append(std::move(e)); });
+}
+
+LogFileReader::End LogFileReader::readEach(ByteSource& source,
+                                           const std::function<void(EventInfo&)>& each) {
     if (source.remaining() == 0)
         return End::Empty;
     std::string scratch;
@@ -72,7 +77,7 @@ LogFileReader::End LogFileReader::read(ByteSource& source, EventCollection& even
             !readText(source, e.infoText, scratch, end) ||
             !readText(source, e.noteText, scratch, end))
             return end;
-        events.append(std::move(e));
+        each(e);
     }
     return End::Clean;
 }

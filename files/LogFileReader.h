@@ -4,6 +4,7 @@
 #include "EventCollection.h"
 
 #include <cstdint>
+#include <functional>
 
 // Reads the blocks of a saved log file (see LogFileLayout.h), every whole block
 // the source holds. A record read from a file has no raw copy; the unused slots
@@ -25,6 +26,9 @@ public:
     // ends is dropped. A stored length is checked against what is left before
     // anything is allocated for it.
     static End read(ByteSource& source, EventCollection& events);
+    // The same blocks, each handed to `each` as it is read instead of kept (the
+    // callee may move from the event).
+    static End readEach(ByteSource& source, const std::function<void(EventInfo&)>& each);
     // Clean is the only end that is not a read error.
     static bool isReadError(End end) { return end != End::Clean; }
 };

@@ -31,7 +31,9 @@ const char* kUsage =
     "  command NAME [--version 1|2]  a valid read command on the tablet, as the program writes it\n"
     "  dump NAME [--out FILE]\n"
     "  load NAME FILE       memory from a file of 512 or 544 bytes\n"
-    "  fault none|no-port-driver|setup=N|remove-after=N|flip-bits=N|flip-bits=N@ADDR\n"
+    "  fault none|no-port-driver|alarm|setup=N|remove-after=N|flip-bits=N|flip-bits=N@ADDR\n"
+    "      alarm           the DS1994s have a pending alarm: alarming presence on every\n"
+    "                      reset, the first one stretched, until the fault is cleared\n"
     "      remove-after=N  the tablet is lifted after N data bytes (read, written, copied)\n"
     "      flip-bits=N     one bit flipped in each of the next N bytes the tablet sends\n"
     "      flip-bits=N@ADDR  the same in the N bytes a memory read gives from ADDR on\n"
@@ -345,7 +347,7 @@ int main(int argc, char** argv) {
         const auto fault = Fault::parse(a.next());
         if (!fault)
             return usage(
-                "fault takes none, no-port-driver, setup=N, remove-after=N, flip-bits=N or "
+                "fault takes none, no-port-driver, alarm, setup=N, remove-after=N, flip-bits=N or "
                 "flip-bits=N@ADDR");
         return adapter.setFault(*fault, error) ? 0 : fail(error);
     }

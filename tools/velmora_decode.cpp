@@ -10,6 +10,8 @@
 #include "ParserFactory.h"
 #include "TabletImage.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -79,58 +81,114 @@ std::optional<double> parseNow(const std::string& text) {
     return datetime::encodeDateTime(p);
 }
 
-std::string jsonString(const std::string& s) {
-    std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char esc[8];
-                std::snprintf(esc, sizeof esc, "\\u%04x", c);
-                out += esc;
-            } else {
-                out += static_cast<char>(c);
+// Prints events as they come, through one buffer that goes to std::cout
+// whenever it is full and at the end.
+class Printer {
+public:
+    explicit Printer(bool json) : json_(json) { out_.reserve(2 * kFlushAt); }
+    ~Printer() { flush(); }
+    Printer(const Printer&) = delete;
+    Printer& operator=(const Printer&) = delete;
+
+    void print(const EventCollection& events) {
+        for (const EventInfo& e : events)
+            print(e);
+    }
+
+    void print(const EventInfo& e) {
+        const std::string timeText = datetime::format(e.time);
+        if (!json_) {
+            number(e.number);
+            out_ += '\t';
+            out_ += timeText;
+            out_ += '\t';
+            out_ += e.typeText;
+            out_ += '\t';
+            out_ += e.infoText;
+            out_ += '\t';
+            out_ += e.noteText;
+            out_ += '\n';
+        } else {
+            char time[40] = "null";
+            if (std::isfinite(e.time))
+                std::snprintf(time, sizeof time, "%.17g", e.time);
+            out_ += "{\"number\":";
+            number(e.number);
+            out_ += ",\"position\":";
+            number(e.position);
+            out_ += ",\"time\":";
+            out_ += time;
+            out_ += ",\"time_text\":";
+            jsonString(timeText);
+            out_ += ",\"time_state\":";
+            number(e.timeState);
+            out_ += ",\"zero_time\":";
+            number(e.zeroTime);
+            out_ += ",\"category\":";
+            number(e.category);
+            out_ += ",\"code\":";
+            number(e.codeByte);
+            out_ += ",\"type\":";
+            jsonString(e.typeText);
+            out_ += ",\"info\":";
+            jsonString(e.infoText);
+            out_ += ",\"note\":";
+            jsonString(e.noteText);
+            out_ += "}\n";
+        }
+        if (out_.size() >= kFlushAt)
+            flush();
+    }
+
+    void flush() {
+        std::cout.write(out_.data(), static_cast<std::streamsize>(out_.size()));
+        out_.clear();
+    }
+
+private:
+    static constexpr size_t kFlushAt = 64 * 1024;
+
+    void number(int value) {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        out_.append(digits, end);
+    }
+
+    void jsonString(const std::string& s) {
+        out_ += '"';
+        for (unsigned char c : s) {
+            switch (c) {
+            case '"':
+                out_ += "\\\"";
+                break;
+            case '\\':
+                out_ += "\\\\";
+                break;
+            case '\n':
+                out_ += "\\n";
+                break;
+            case '\r':
+                out_ += "\\r";
+                break;
+            case '\t':
+                out_ += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                    out_ += esc;
+                } else {
+                    out_ += static_cast<char>(c);
+                }
             }
         }
+        out_ += '"';
     }
-    return out + "\"";
-}
 
-void printEvents(const EventCollection& events, bool json) {
-    for (const EventInfo& e : events) {
-        const std::string timeText = datetime::format(e.time);
-        if (!json) {
-            std::cout << e.number << '\t' << timeText << '\t' << e.typeText << '\t' << e.infoText
-                      << '\t' << e.noteText << '\n';
-            continue;
-        }
-        char time[40] = "null";
-        if (std::isfinite(e.time))
-            std::snprintf(time, sizeof time, "%.17g", e.time);
-        std::cout << "{\"number\":" << e.number << ",\"position\":" << e.position
-                  << ",\"time\":" << time << ",\"time_text\":" << jsonString(timeText)
-                  << ",\"time_state\":" << int(e.timeState) << ",\"zero_time\":" << int(e.zeroTime)
-                  << ",\"category\":" << int(e.category) << ",\"code\":" << int(e.codeByte)
-                  << ",\"type\":" << jsonString(e.typeText)
-                  << ",\"info\":" << jsonString(e.infoText)
-                  << ",\"note\":" << jsonString(e.noteText) << "}\n";
-    }
-}
+    bool json_;
+    std::string out_;
+};
 
 std::string errorPrefix() {
     return "velmora-decode: ";
@@ -213,10 +271,9 @@ int parseArgs(int argc, char** argv, Options& o) {
     return -1;
 }
 
-int finish(const Options& o, const EventCollection& events) {
-    printEvents(events, o.json);
-    return o.saveLog.empty() ? kExitOk : saveLog(o.saveLog, events);
-}
+// Records decoded and printed at a time: the list is never held whole unless
+// it is to be saved.
+constexpr size_t kRecordsPerPiece = 16384;
 
 int runEvents(const Options& o, const datetime::Clock& clock) {
     InputFile file;
@@ -241,14 +298,34 @@ int runEvents(const Options& o, const datetime::Clock& clock) {
                   << " a dump can have\n";
         return kExitUsage;
     }
-    std::vector<uint8_t> data;
-    if (!file.readRange(start, end - start, data)) {
-        std::cerr << errorPrefix() << file.describe(InputFile::Status::ReadFailed, o.file) << "\n";
-        return kExitUsage;
-    }
-    double base = o.base;
     const auto parser = makeParser(*o.variant, clock);
-    return finish(o, *parser->decodeEvents(data, base));
+    TabletDataParserBase::Run run(o.base);
+    const bool keep = !o.saveLog.empty();
+    EventCollection events;
+    if (keep)
+        events.reserve((end - start) / 4);
+    Printer printer(o.json);
+    std::vector<uint8_t> piece;
+    const unsigned long long records = (end - start) / 4;
+    for (unsigned long long at = 0; at < records; at += kRecordsPerPiece) {
+        const unsigned long long count =
+            std::min<unsigned long long>(kRecordsPerPiece, records - at);
+        if (!file.readRange(start + 4 * at, 4 * count, piece)) {
+            printer.flush();
+            std::cout.flush();
+            std::cerr << errorPrefix() << file.describe(InputFile::Status::ReadFailed, o.file)
+                      << "\n";
+            return kExitUsage;
+        }
+        const int first = events.count();
+        parser->decodeMore(piece, run, events);
+        for (int i = first; i < events.count(); ++i)
+            printer.print(events.at(i));
+        if (!keep)
+            events.clear();
+    }
+    printer.flush();
+    return keep ? saveLog(o.saveLog, events) : kExitOk;
 }
 
 int runImage(const Options& o, const datetime::Clock& clock) {
@@ -275,7 +352,9 @@ int runImage(const Options& o, const datetime::Clock& clock) {
     header << image.serialNumberText() << "\n" << image.deviceNumberText() << "\n";
     const Variant variant = o.variant.value_or(variantForDeviceNumber(image.deviceNumber()));
     const auto parser = makeParser(variant, clock);
-    return finish(o, *parser->decodeImage(image.bytes(), TabletImage::kHeadersAndEvents));
+    const auto events = parser->decodeImage(image.bytes(), TabletImage::kHeadersAndEvents);
+    Printer(o.json).print(*events);
+    return o.saveLog.empty() ? kExitOk : saveLog(o.saveLog, *events);
 }
 
 // A saved log file as the program opens it: every whole block, then the read
@@ -284,9 +363,11 @@ int runLog(const Options& o) {
     InputFile file;
     if (!openInput(file, o.file, LogFileReader::kMaxFileSize))
         return kExitUsage;
-    EventCollection events;
-    const auto end = LogFileReader::read(file, events);
-    printEvents(events, o.json);
+    LogFileReader::End end;
+    {
+        Printer printer(o.json);
+        end = LogFileReader::readEach(file, [&](EventInfo& e) { printer.print(e); });
+    }
     if (!LogFileReader::isReadError(end))
         return kExitOk;
     std::cout.flush();

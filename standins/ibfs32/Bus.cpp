@@ -57,7 +57,21 @@ int Bus::reset() {
     fault_ = fault;
     bitCount_ = 0;
     phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
-    return present_.empty() ? 0 : 1;
+    lastResetStretched_ = false;
+    if (present_.empty())
+        return 0;
+    if (fault_.kind != Fault::Kind::Alarm) {
+        alarmSignalled_ = false;
+        return 1;
+    }
+    const bool alarming = std::any_of(present_.begin(), present_.end(),
+                                      [](const Device* d) { return d->button->hasClock(); });
+    if (!alarming)
+        return 1;
+    // the part's interrupt pulse comes once, with the first reset it sees
+    lastResetStretched_ = !alarmSignalled_;
+    alarmSignalled_ = true;
+    return 2;
 }
 
 void Bus::selectAll() {

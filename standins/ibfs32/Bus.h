@@ -32,8 +32,11 @@ public:
 
     const SimAdapter& adapter() const { return adapter_; }
 
-    // Reset pulse: 1 when a device answers with a presence pulse, else 0.
+    // Reset pulse: 1 when a device answers with a presence pulse, 2 when a
+    // DS1994 with a pending alarm answers (the alarm fault), else 0.
     int reset();
+    // The last reset was stretched by an interrupt pulse (up to about 4.8 ms).
+    bool lastResetStretched() const { return lastResetStretched_; }
     // One byte on the wire: the master's byte ANDed with what the devices drive.
     uint8_t touch(uint8_t master);
     // One time slot, least significant bit of a byte first. During a Search ROM
@@ -81,6 +84,8 @@ private:
     Fault fault_;
     int passed_ = 0; // data bytes since the fault was set (remove-after)
     int sent_ = 0;   // bytes the tablet sent since the fault was set (flip-bits)
+    bool alarmSignalled_ = false;
+    bool lastResetStretched_ = false;
 };
 
 } // namespace onewiresim

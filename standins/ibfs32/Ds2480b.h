@@ -7,23 +7,35 @@
 namespace onewire {
 
 // The DS2480B serial 1-Wire line driver's command set (DS2480B datasheet and
-// Maxim application note 192), at regular speed; shared by the master and the
-// emulator the tests put behind a pseudo-terminal.
+// Maxim application note 192); shared by the master and the emulator the tests
+// put behind a pseudo-terminal.
+//
+// Every communication command runs at flexible speed: the set-up writes the
+// slew rate, write-1 low time and sample offset, and the DS2480B applies those
+// only at flexible speed (at regular speed it keeps its fixed standard timing).
+// The bus stays at standard speed either way; flexible timing is what keeps a
+// long cable to the tablet reliable.
 namespace ds2480b {
 
 constexpr uint8_t kDataMode = 0xE1;
 constexpr uint8_t kCommandMode = 0xE3; // in data mode: twice sends 0xE3 on the bus
-constexpr uint8_t kReset = 0xC1;       // 1 1 0 x s s 0 1, regular speed
-constexpr uint8_t kBit = 0x81;         // 1 0 0 d s s 0 1
-constexpr uint8_t kBitOne = 0x10;      // d
-constexpr uint8_t kAcceleratorOn = 0xB1;
-constexpr uint8_t kAcceleratorOff = 0xA1;
+constexpr uint8_t kSpeedMask = 0x0C;   // s s: 00 regular, 01 flexible, 10 overdrive
+constexpr uint8_t kFlexibleSpeed = 0x04;
+constexpr uint8_t kReset = 0xC1 | kFlexibleSpeed; // 1 1 0 x s s 0 1
+constexpr uint8_t kBit = 0x81 | kFlexibleSpeed;   // 1 0 0 d s s 0 1
+constexpr uint8_t kBitOne = 0x10;                 // d
+constexpr uint8_t kAcceleratorOn = 0xB1 | kFlexibleSpeed;
+constexpr uint8_t kAcceleratorOff = 0xA1 | kFlexibleSpeed;
 constexpr uint8_t kPulseTerminate = 0xF1;
 
-// Reset response 1 1 0 v v v r r: chip revision v, result r.
-constexpr uint8_t kResetResponseMask = 0xE0;
+// Reset response 1 1 p v v v r r: 12 V programming voltage present p, chip
+// revision v, result r. Only bits 7-6 tell a reset answer; p is 1 on adapters
+// with programming voltage (ED instead of CD).
+constexpr uint8_t kResetResponseMask = 0xC0;
 constexpr uint8_t kResetResponse = 0xC0;
-constexpr uint8_t kChipRevision = 0x0C; // DS2480B
+constexpr uint8_t kProgrammingVoltage = 0x20;
+constexpr uint8_t kRevisionMask = 0x1C;
+constexpr uint8_t kChipRevision = 0x0C; // DS2480B: revision 3
 enum ResetResult : uint8_t { kShorted = 0, kPresence = 1, kAlarmingPresence = 2, kNoPresence = 3 };
 
 // Configuration: 0 p p p v v v 1 writes value v of parameter p; 0 0 0 0 p p p 1

@@ -85,9 +85,8 @@ bool Ds2480bMaster::toMode(bool data) {
     return true;
 }
 
-int Ds2480bMaster::reset() {
-    if (broken_)
-        return tmex::kPortError;
+// One reset command: the result bits of the answer, or a negative error.
+int Ds2480bMaster::resetOnce() {
     if (!toMode(false) || !send(&kReset, 1))
         return fail(tmex::kPortError);
     uint8_t answer = 0;
@@ -95,16 +94,47 @@ int Ds2480bMaster::reset() {
         return r;
     if ((answer & kResetResponseMask) != kResetResponse)
         return fail(tmex::kPortError);
-    switch (answer & 3) {
+    lastResetAnswer_ = answer;
+    return answer & 3;
+}
+
+int Ds2480bMaster::reset() {
+    if (broken_)
+        return tmex::kPortError;
+    int result = resetOnce();
+    if (result < 0)
+        return result;
+    bool alarm = result == kAlarmingPresence;
+    if (result == kShorted || alarm) {
+        // A DS1994 with a pending alarm stretches the reset beyond the
+        // DS2480B's answer, which then reads as a short, and the bytes that
+        // follow collide: let the part finish, drop what came meanwhile and
+        // reset once more.
+        std::this_thread::sleep_for(kAlarmSettle);
+        line_.flushInput();
+        result = resetOnce();
+        if (result < 0)
+            return result;
+        alarm = alarm || result == kAlarmingPresence;
+    }
+    switch (result) {
     case kShorted:
         return 3;
     case kPresence:
-        return 1;
+        return alarm ? 2 : 1;
     case kAlarmingPresence:
         return 2;
     default:
         return 0;
     }
+}
+
+std::vector<std::string> Ds2480bMaster::details() const {
+    if (!lastResetAnswer_)
+        return {};
+    return {"revision " + std::to_string((*lastResetAnswer_ & kRevisionMask) >> 2),
+            std::string("programming voltage: ") +
+                (*lastResetAnswer_ & kProgrammingVoltage ? "yes" : "no")};
 }
 
 int Ds2480bMaster::touchBit(bool bit) {

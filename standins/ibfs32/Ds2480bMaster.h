@@ -4,7 +4,9 @@
 #include "SerialLine.h"
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace onewire {
 
@@ -24,9 +26,13 @@ public:
     std::string describe() const override { return "DS2480B on " + device_; }
 
     bool broken() const override { return broken_; }
+    // Chip revision and 12 V programming voltage, from the last reset answer.
+    std::vector<std::string> details() const override;
 
     // How long one answer may take: 16 bytes at 9600 baud are 17 ms.
     static constexpr std::chrono::milliseconds kAnswerLimit{250};
+    // How long a DS1994 with a pending alarm may hold the bus after a reset.
+    static constexpr std::chrono::milliseconds kAlarmSettle{5};
 
 private:
     explicit Ds2480bMaster(std::string device) : device_(std::move(device)) {}
@@ -35,11 +41,13 @@ private:
     bool send(const uint8_t* data, size_t length);
     int receive(uint8_t* data, size_t length);
     int fail(int code);
+    int resetOnce();
 
     std::string device_;
     SerialLine line_;
     bool dataMode_ = false;
     bool broken_ = false;
+    std::optional<uint8_t> lastResetAnswer_;
 };
 
 } // namespace onewire

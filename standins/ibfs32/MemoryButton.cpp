@@ -11,7 +11,25 @@ constexpr uint16_t kClockFirst = 0x202;
 constexpr uint16_t kClockLast = 0x206;
 constexpr uint8_t kStatusAlarmFlags = 0x07;
 constexpr uint8_t kStatusWritable = 0x38;
-constexpr uint8_t kControlWriteProtectClock = 0x04;
+// Control register write protections, permanent once set: WPR the clock and
+// its alarm, WPI the interval timer and its alarm, WPC the cycle counter and
+// its alarm.
+constexpr uint8_t kProtectClock = 0x01;
+constexpr uint8_t kProtectInterval = 0x02;
+constexpr uint8_t kProtectCycle = 0x04;
+constexpr uint8_t kProtectBits = kProtectClock | kProtectInterval | kProtectCycle;
+
+// The protection bit that guards a register page byte, 0 for none.
+uint8_t protectionOf(uint16_t address) {
+    const int reg = address - MemoryButton::kRegisterPage;
+    if ((reg >= 0x02 && reg <= 0x06) || (reg >= 0x10 && reg <= 0x14))
+        return kProtectClock;
+    if ((reg >= 0x07 && reg <= 0x0B) || (reg >= 0x15 && reg <= 0x19))
+        return kProtectInterval;
+    if ((reg >= 0x0C && reg <= 0x0F) || (reg >= 0x1A && reg <= 0x1D))
+        return kProtectCycle;
+    return 0;
+}
 } // namespace
 
 const char* modelName(Model model) {
@@ -118,10 +136,16 @@ void MemoryButton::writeByte(uint16_t address, uint8_t value, double now) {
     if (!hasClock() || address >= addressSpace())
         return;
     const size_t reg = address - kRegisterPage;
+    if (registers_[1] & protectionOf(address))
+        return;
     if (reg == 0) {
         registers_[0] =
             static_cast<uint8_t>((registers_[0] & ~kStatusWritable) | (value & kStatusWritable));
     } else if (reg == 1) {
+        const uint8_t old = registers_[1];
+        value |= old & kProtectBits;
+        if (old & kProtectClock)
+            value |= old & kOscillator; // a protected clock cannot be stopped
         // Stopping the oscillator freezes the counter; starting it runs from now.
         uint32_t seconds;
         uint8_t fraction;
@@ -129,8 +153,6 @@ void MemoryButton::writeByte(uint16_t address, uint8_t value, double now) {
         registers_[1] = value;
         restoreClock(seconds, fraction, now);
     } else if (address >= kClockFirst && address <= kClockLast) {
-        if (registers_[1] & kControlWriteProtectClock)
-            return;
         uint32_t seconds;
         uint8_t fraction;
         clockAt(now, seconds, fraction);
@@ -249,8 +271,11 @@ uint8_t MemoryButton::touch(uint8_t master, double now, bool& changed) {
         if (copyTa1_ == ta1_ && copyTa2_ == ta2_ && master == es_) {
             copyScratchpad(now);
             changed = true;
+            phase_ = Phase::Copied;
         }
         return 0xFF;
+    case Phase::Copied:
+        return 0x00; // the part signals a finished copy with 0 bits until the next reset
     case Phase::Idle:
         break;
     }

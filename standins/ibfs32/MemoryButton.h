@@ -95,6 +95,7 @@ private:
         CopyTa1,
         CopyTa2,
         CopyEs,
+        Copied,
         Idle,
     };
 

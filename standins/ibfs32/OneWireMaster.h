@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace onewire {
 
@@ -48,6 +49,10 @@ public:
 
     // True after an error that needs the adapter opened again.
     virtual bool broken() const { return false; }
+
+    // What the adapter tells of itself once it has worked ("revision 3"), for
+    // the first check on a new adapter.
+    virtual std::vector<std::string> details() const { return {}; }
 
     // What this master is, for messages ("DS2480B on /dev/ttyUSB0").
     virtual std::string describe() const = 0;

@@ -133,6 +133,10 @@ std::optional<Fault> Fault::parse(const std::string& text) {
         f.kind = Kind::NoPortDriver;
         return f;
     }
+    if (text == "alarm") {
+        f.kind = Kind::Alarm;
+        return f;
+    }
     const auto eq = text.find('=');
     if (eq == std::string::npos)
         return std::nullopt;
@@ -168,6 +172,8 @@ std::string Fault::text() const {
         return "none";
     case Kind::NoPortDriver:
         return "no-port-driver";
+    case Kind::Alarm:
+        return "alarm";
     case Kind::Setup:
         return "setup=" + std::to_string(value);
     case Kind::RemoveAfter:

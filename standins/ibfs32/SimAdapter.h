@@ -16,8 +16,11 @@ namespace onewiresim {
 // copy authorization). flip-bits=N flips one bit in each of the next N bytes
 // the tablet sends (memory read or scratchpad read back); flip-bits=N@ADDR in
 // the N bytes a memory read gives from address ADDR on. Both end once done.
+// alarm gives the DS1994s on the adapter a pending alarm until cleared: every
+// reset answers with an alarming presence, and the first one a bus sees is
+// stretched by the part's interrupt pulse.
 struct Fault {
-    enum class Kind { None, NoPortDriver, Setup, RemoveAfter, FlipBits };
+    enum class Kind { None, NoPortDriver, Setup, RemoveAfter, FlipBits, Alarm };
     Kind kind = Kind::None;
     int value = 0;
     int address = -1; // flip-bits only: the first memory address, or -1

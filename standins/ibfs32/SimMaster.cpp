@@ -24,7 +24,10 @@ void SimMaster::spend(std::chrono::microseconds duration) {
 
 int SimMaster::reset() {
     spend(kResetTime);
-    return bus_.reset();
+    const int r = bus_.reset();
+    if (bus_.lastResetStretched())
+        spend(kStretchedResetTime);
+    return r;
 }
 
 int SimMaster::touchByte(uint8_t byte) {

@@ -20,8 +20,10 @@ public:
     std::string describe() const override;
 
     Bus& bus() { return bus_; }
+    const Bus& bus() const { return bus_; }
 
     static constexpr auto kResetTime = std::chrono::microseconds(1000);
+    static constexpr auto kStretchedResetTime = std::chrono::microseconds(3840);
     static constexpr auto kByteTime = std::chrono::microseconds(700);
     static constexpr auto kSlotTime = std::chrono::microseconds(70);
     // Sleeps for the bus time owed, in steps of at least a millisecond.

@@ -143,7 +143,7 @@ TEST_F(Import, AddressFieldsAreReadAsPlainDecimal) {
         size_t from, to;
     } rows[] = {
         {" 16", "496", 16, 496}, {"16abc", "32", 16, 32}, {"abc", "8", 0, 8},
-        {"0x10", "16h", 0, 16},  {"", "", 0, 0},          {"+4", " 20 ", 4, 20},
+        {"0x10", "16h", 0, 16},  {"", "4", 0, 4},         {"+4", " 20 ", 4, 20},
         {"16", "512", 16, 496}, // see below: refused first, then mended
     };
     for (const auto& row : rows) {
@@ -193,6 +193,59 @@ TEST_F(Import, RangeOutsideTheFileIsRefusedAndTheFieldsStayAsTyped) {
     }
 }
 
+// No record lies in an empty range: refused as a range outside the file is,
+// the dialog kept open and the list on display kept.
+TEST_F(Import, EmptyRangeIsRefusedAndTheDialogStaysOpen) {
+    const std::pair<QString, QString> rows[] = {{"", ""},       {"0", "0"},      {"16", "16"},
+                                                {"496", "496"}, {"abc", "0x10"}, {" 8", "8abc"}};
+    for (const auto& row : rows) {
+        const QString start = row.first, end = row.second;
+        SCOPED_TRACE(start.toStdString() + ".." + end.toStdString());
+        dialogs.shown.clear();
+        auto form = makeForm();
+        form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+        const EventCollection* before = form->events();
+        bool openAfterRefusal = false;
+        dialogs.onExec = [&](QDialog& d) {
+            auto& dialog = static_cast<TImportBin&>(d);
+            choose(0, start, end)(dialog);
+            dialog.ui->btnImport->click();
+            openAfterRefusal = dialog.result() != QDialog::Accepted;
+            seen_.startAfter = dialog.ui->ebStartAddr->text();
+            seen_.endAfter = dialog.ui->ebEndAddr->text();
+            // mended in the same dialog, the import goes on
+            dialog.ui->ebStartAddr->setText("0");
+            dialog.ui->ebEndAddr->setText("8");
+            dialog.ui->btnImport->click();
+            return dialog.result();
+        };
+        import(*form, path("dump.bin"));
+        EXPECT_TRUE(openAfterRefusal);
+        ASSERT_EQ(dialogs.shown.size(), 1u);
+        EXPECT_EQ(dialogs.shown[0].text, kRangeRefused);
+        EXPECT_EQ(dialogs.shown[0].caption, "Ошибка!");
+        EXPECT_EQ(dialogs.shown[0].buttons, UserDialogs::Buttons::Ok);
+        EXPECT_NE(dialogs.shown[0].owner, nullptr);
+        EXPECT_EQ(seen_.startAfter, start);
+        EXPECT_EQ(seen_.endAfter, end);
+        ASSERT_NE(form->events(), nullptr);
+        EXPECT_NE(form->events(), before);
+        expectSameEvents(*decoded(Variant::Main, dump_, 0, 8), *form->events(), true);
+    }
+}
+
+TEST_F(Import, EmptyRangeRefusedThenCancelledKeepsTheList) {
+    auto form = makeForm();
+    form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+    const EventCollection* before = form->events();
+    answer(choose(1, "", ""), 2);
+    import(*form, path("dump.bin"));
+    EXPECT_EQ(dialogs.texts(), (QStringList{kRangeRefused, kRangeRefused}));
+    EXPECT_EQ(form->events(), before);
+    EXPECT_EQ(form->events()->count(), 10);
+    EXPECT_FALSE(form->ui->InfoGrid->isVisibleTo(form.get()));
+}
+
 TEST_F(Import, CancelKeepsTheListOnDisplay) {
     auto form = makeForm();
     form->installLog(EventLog(std::move(*decoded(Variant::Main, dump_, 0, 40)), nullptr,
@@ -229,7 +282,8 @@ TEST_F(Import, SecondImportReplacesTheFirst) {
     EXPECT_EQ(form->model()->rowCount(), form->events()->count());
 }
 
-TEST_F(Import, EmptyFileLoadsWithAddressesZero) {
+// An empty file loads, but its only range is empty: nothing to import.
+TEST_F(Import, EmptyFileLoadsWithAddressesZeroAndImportsNothing) {
     writeBytes(dir_ / "empty.bin", {});
     auto form = makeForm();
     answer(choose(0));
@@ -237,9 +291,11 @@ TEST_F(Import, EmptyFileLoadsWithAddressesZero) {
     EXPECT_EQ(seen_.size, "0");
     EXPECT_EQ(seen_.start, "0");
     EXPECT_EQ(seen_.end, "0");
-    ASSERT_NE(form->events(), nullptr);
-    EXPECT_EQ(form->events()->count(), 0);
-    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_EQ(form->events(), nullptr);
+    EXPECT_EQ(dialogs.texts(),
+              QStringList{"Адреса вне файла.\nАдрес начала и адрес конца должны лежать в "
+                          "пределах от 0 до 0, и адрес конца не может быть меньше адреса "
+                          "начала."});
 }
 
 TEST_F(Import, FilesThatAreNoDumpAreRefusedBeforeTheDialog) {

@@ -38,6 +38,14 @@ const std::string kFirst = imageCheckMessage(TabletImage::Check::FirstHeader);
 const std::string kSecond = imageCheckMessage(TabletImage::Check::SecondHeader);
 const std::string kSum = imageCheckMessage(TabletImage::Check::EventSum);
 const std::string kRemoved = "Электронный ключ убран до окончания чтения. Попробуйте еще раз.";
+const std::string kNotFilled =
+    "Таблетка не заполнена контроллером. Приложите ее к контроллеру и считайте снова.";
+
+// Bytes 8 to 511 each set to `value`; the read command and the clock stay.
+void fillControllerPart(TabletReading& r, uint8_t value) {
+    for (size_t k = 8; k < 512; ++k)
+        r.image.bytes()[k] = value;
+}
 
 struct Row {
     const char* name;
@@ -205,6 +213,89 @@ TEST(ReadOutJudgement, FamilyChecksClockAndDeviceRule) {
          kRemoved,
          false,
          false,
+         {}},
+        {"only the read command",
+         4,
+         7,
+         [](TabletReading& r) { fillControllerPart(r, 0x00); },
+         253,
+         "Версия DS1994",
+         kNotFilled,
+         false,
+         false,
+         {}},
+        {"erased after the read command",
+         4,
+         7,
+         [](TabletReading& r) { fillControllerPart(r, 0xFF); },
+         253,
+         "Версия DS1994",
+         kNotFilled,
+         false,
+         false,
+         {}},
+        {"erased whole",
+         4,
+         7,
+         [](TabletReading& r) {
+             for (size_t k = 0; k < 512; ++k)
+                 r.image.bytes()[k] = 0xFF;
+         },
+         253,
+         "Версия DS1994",
+         kNotFilled,
+         false,
+         false,
+         {}},
+        {"zeros whole, the clock still ticking",
+         4,
+         7,
+         [](TabletReading& r) {
+             for (size_t k = 0; k < 512; ++k)
+                 r.image.bytes()[k] = 0x00;
+         },
+         253,
+         "Версия DS1994",
+         kNotFilled,
+         false,
+         false,
+         {}},
+        {"zeros but one event byte, sealed",
+         4,
+         7,
+         [](TabletReading& r) {
+             fillControllerPart(r, 0x00);
+             r.image.bytes()[100] = 1;
+             r.image.seal();
+         },
+         4,
+         "Версия DS1994",
+         {},
+         true,
+         false,
+         Variant::Garage},
+        {"removed outranks an unfilled tablet",
+         4,
+         7,
+         [](TabletReading& r) {
+             fillControllerPart(r, 0x00);
+             r.clockStable = false;
+         },
+         254,
+         "Версия DS1994",
+         kRemoved,
+         false,
+         false,
+         {}},
+        {"other families are not judged unfilled",
+         6,
+         7,
+         [](TabletReading& r) { fillControllerPart(r, 0x00); },
+         6,
+         "Версия DS1993",
+         {},
+         false,
+         true,
          {}},
         {"removed outranks a broken check",
          4,

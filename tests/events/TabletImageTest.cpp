@@ -61,6 +61,77 @@ TEST(TabletImage, ChecksRunInOrderAndStopAtTheFirstFailure) {
     }
 }
 
+// Bytes 8 to 511 each set to `value`; the read command and the register page stay.
+void fillControllerPart(TabletImage& i, uint8_t value) {
+    for (size_t k = 8; k < 512; ++k)
+        i.bytes()[k] = value;
+}
+
+TEST(TabletImage, UnfilledWhenSecondHeaderAndEventsAreAllZeroOrAllOnes) {
+    const struct {
+        const char* name;
+        std::function<void(TabletImage&)> change;
+        bool unfilled;
+    } rows[] = {
+        {"sealed", [](TabletImage&) {}, false},
+        {"read command and zeros", [](TabletImage& i) { fillControllerPart(i, 0x00); }, true},
+        {"read command and ones", [](TabletImage& i) { fillControllerPart(i, 0xFF); }, true},
+        {"all zeros", [](TabletImage& i) { i.bytes().fill(0x00); }, true},
+        {"all ones", [](TabletImage& i) { i.bytes().fill(0xFF); }, true},
+        {"zeros, register page set",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0x00);
+             for (size_t k = 512; k < 544; ++k)
+                 i.bytes()[k] = 0x5A;
+         },
+         true},
+        {"zeros, read command ones",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0x00);
+             for (size_t k = 0; k < 8; ++k)
+                 i.bytes()[k] = 0xFF;
+         },
+         true},
+        {"all 0x55", [](TabletImage& i) { fillControllerPart(i, 0x55); }, false},
+        {"zeros but the device number",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0x00);
+             i.bytes()[8] = 7;
+         },
+         false},
+        {"zeros but byte 511",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0x00);
+             i.bytes()[511] = 1;
+         },
+         false},
+        {"ones but byte 8",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0xFF);
+             i.bytes()[8] = 0xFE;
+         },
+         false},
+        {"ones but byte 300",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0xFF);
+             i.bytes()[300] = 0;
+         },
+         false},
+        {"half zeros half ones",
+         [](TabletImage& i) {
+             fillControllerPart(i, 0x00);
+             for (size_t k = 260; k < 512; ++k)
+                 i.bytes()[k] = 0xFF;
+         },
+         false},
+    };
+    for (const auto& row : rows) {
+        TabletImage image = sealedImage();
+        row.change(image);
+        EXPECT_EQ(image.unfilled(), row.unfilled) << row.name;
+    }
+}
+
 TEST(TabletImage, EventSumWrapsAtSixteenBits) {
     TabletImage image;
     auto& b = image.bytes();

@@ -58,9 +58,13 @@ TEST_F(Dump, RangesInsideTheFileOnly) {
     const struct {
         int32_t start, end;
         bool ok;
-    } rows[] = {{0, 496, true},        {16, 496, true},      {496, 496, true}, {0, 0, true},
-                {0, 497, false},       {-4, 10, false},      {10, 9, false},   {497, 497, false},
-                {0, INT32_MAX, false}, {INT32_MIN, 0, false}};
+    } rows[] = {{0, 496, true},        {16, 496, true},
+                {495, 496, true},      {0, 1, true},
+                {496, 496, false},     {0, 0, false},
+                {16, 16, false},       {0, 497, false},
+                {-4, 10, false},       {10, 9, false},
+                {497, 497, false},     {0, INT32_MAX, false},
+                {INT32_MIN, 0, false}, {INT32_MIN, INT32_MIN, false}};
     for (const auto& row : rows) {
         const auto range = dump.range(row.start, row.end);
         ASSERT_EQ(range.has_value(), row.ok) << row.start << ".." << row.end;

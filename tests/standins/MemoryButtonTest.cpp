@@ -181,4 +181,76 @@ TEST(MemoryButton, CopyIntoTheRegisterPageSetsTheClock) {
     EXPECT_EQ(f, 0);
 }
 
+// What a write to the register page leaves there, with protections already set
+// in the control register (0x201) before the write.
+TEST(MemoryButton, WriteProtectionsGuardTheirTimersForGood) {
+    struct Row {
+        uint8_t control; // before
+        uint16_t address;
+        uint8_t value;
+        uint8_t after; // the byte read back
+    } rows[] = {
+        {0x10, 0x203, 0x55, 0x55}, // clock, unprotected
+        {0x11, 0x203, 0x55, 0xE8}, // WPR: the clock keeps 1000 s
+        {0x11, 0x210, 0x55, 0x00}, // WPR: the clock alarm
+        {0x12, 0x203, 0x55, 0x55}, // WPI does not guard the clock
+        {0x12, 0x207, 0x55, 0x00}, // WPI: the interval timer
+        {0x12, 0x215, 0x55, 0x00}, // WPI: the interval alarm
+        {0x11, 0x207, 0x55, 0x55}, // WPR does not guard the interval timer
+        {0x14, 0x20C, 0x55, 0x00}, // WPC: the cycle counter
+        {0x14, 0x21A, 0x55, 0x00}, // WPC: the cycle alarm
+        {0x13, 0x20C, 0x55, 0x55}, // WPR and WPI leave the cycle counter
+        {0x10, 0x20C, 0x55, 0x55},
+        {0x17, 0x201, 0x00, 0x17}, // protect bits stay set; WPR: OSC stays 1
+        {0x16, 0x201, 0x00, 0x06}, // without WPR the clock may be stopped
+        {0x01, 0x201, 0x10, 0x11}, // with WPR OSC may still be written to 1
+        {0x10, 0x201, 0x13, 0x13}, // protections are set by writing them
+        {0x13, 0x201, 0x14, 0x17}, // and only added to
+    };
+    for (const Row& row : rows) {
+        MemoryButton b = ds1994();
+        b.registers()[1] = row.control;
+        b.writeByte(row.address, row.value, kT0);
+        EXPECT_EQ(b.readByte(row.address, kT0), row.after)
+            << std::hex << int(row.control) << " " << row.address;
+    }
+}
+
+TEST(MemoryButton, ProtectionsSetByACopyHoldForTheNextCopy) {
+    MemoryButton b = ds1994();
+    Wire w{b};
+    b.select();
+    w.send({0x0F, 0x01, 0x02, 0x11});
+    b.select();
+    w.send({0x55, 0x01, 0x02, 0x01});
+    EXPECT_EQ(b.readByte(0x201, kT0), 0x11);
+    // the same control byte written and copied again cannot clear WPR nor stop the clock
+    b.select();
+    w.send({0x0F, 0x01, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00});
+    b.select();
+    w.send({0x55, 0x01, 0x02, 0x05});
+    EXPECT_EQ(b.readByte(0x201, kT0), 0x11);
+    EXPECT_EQ(b.readByte(0x203, kT0), 0xE8) << "the clock keeps 1000 s";
+    EXPECT_EQ(b.readByte(0x202, kT0), 0x40);
+}
+
+TEST(MemoryButton, AFinishedCopySendsZeroBitsUntilTheNextReset) {
+    struct Row {
+        int es;
+        uint8_t after;
+    } rows[] = {{0x03, 0x00}, {0x02, 0xFF}};
+    for (const Row& row : rows) {
+        MemoryButton b = ds1994();
+        Wire w{b};
+        b.select();
+        w.send({0x0F, 0x00, 0x00, 0xDE, 0xAD, 0xBE, 0xEF});
+        b.select();
+        w.send({0x55, 0x00, 0x00, row.es});
+        EXPECT_EQ(w.read(3), std::vector<uint8_t>(3, row.after)) << row.es;
+        b.select();
+        w.send({0xF0, 0x00, 0x00});
+        EXPECT_EQ(w.read(1)[0], row.es == 0x03 ? 0xDE : 0x00) << "after the reset";
+    }
+}
+
 } // namespace

@@ -136,6 +136,8 @@ TEST_F(SimAdapterTest, FaultSettingsReadAndWriteBack) {
         {"flip-bits=2@0x200", true, "flip-bits=2@512"},
         {"flip-bits=1@0", true, "flip-bits=1@0"},
         {"remove-after=22", true, "remove-after=22"},
+        {"alarm", true, "alarm"},
+        {"alarm=1", false, ""},
         {"flip-bits=3@", false, ""},
         {"flip-bits=@16", false, ""},
         {"flip-bits=3@-1", false, ""},
@@ -254,6 +256,39 @@ TEST_F(SimAdapterTest, RemoveAfterCountsWrittenAndCopiedBytesToo) {
         ASSERT_NE(t, nullptr) << error;
         EXPECT_EQ(t->memory()[0], row.copied ? 0xA1 : 0x00) << row.after;
         EXPECT_EQ(adapter().onAdapter().empty(), !row.copied) << row.after;
+    }
+}
+
+TEST_F(SimAdapterTest, AnAlarmGivesAlarmingPresenceTheFirstResetStretched) {
+    struct Row {
+        Model model;
+        std::vector<int> resets;     // four resets in a row
+        std::vector<bool> stretched; // which of them
+    } rows[] = {
+        {Model::DS1994, {2, 2, 2, 2}, {true, false, false, false}},
+        {Model::DS1993, {1, 1, 1, 1}, {false, false, false, false}}, // no clock, no alarm
+    };
+    for (const Row& row : rows) {
+        MemoryButton b(row.model, makeRom(0x04, {7, 0, 0, 0, 0, 0}));
+        ASSERT_TRUE(adapter().saveTablet("a", b, error_)) << error_;
+        ASSERT_TRUE(adapter().setOnAdapter({"a"}, error_)) << error_;
+        setFault("alarm");
+        Bus bus{adapter()};
+        std::vector<int> resets;
+        std::vector<bool> stretched;
+        for (int i = 0; i < 4; ++i) {
+            resets.push_back(bus.reset());
+            stretched.push_back(bus.lastResetStretched());
+        }
+        EXPECT_EQ(resets, row.resets) << modelName(row.model);
+        EXPECT_EQ(stretched, row.stretched) << modelName(row.model);
+        // the tablet answers as ever after an alarming presence
+        bus.reset();
+        for (uint8_t c : {0x33})
+            bus.touch(c);
+        EXPECT_EQ(bus.touch(0xFF), 0x04);
+        setFault("none");
+        EXPECT_EQ(bus.reset(), 1) << "the alarm cleared";
     }
 }
 

@@ -1,6 +1,7 @@
 #include "Ds2480bEmulator.h"
 
 #include "Ds2480b.h"
+#include "LiftingWire.h"
 
 using namespace onewire;
 using namespace onewire::ds2480b;
@@ -8,6 +9,7 @@ using namespace onewire::ds2480b;
 void Ds2480bEmulator::receive(uint8_t byte, std::vector<uint8_t>& answers) {
     if (!calibrated_) {
         calibrated_ = true; // the timing byte: measured, not answered
+        commands.push_back(byte);
         return;
     }
     if (!dataMode_) {
@@ -32,6 +34,7 @@ void Ds2480bEmulator::receive(uint8_t byte, std::vector<uint8_t>& answers) {
 }
 
 void Ds2480bEmulator::command(uint8_t byte, std::vector<uint8_t>& answers) {
+    commands.push_back(byte);
     if (byte == kDataMode) {
         dataMode_ = true;
         return;
@@ -54,11 +57,22 @@ void Ds2480bEmulator::command(uint8_t byte, std::vector<uint8_t>& answers) {
         const int r = wire_.reset();
         if (r < 0)
             return;
-        const uint8_t result = r == 1   ? kPresence
-                               : r == 2 ? kAlarmingPresence
-                               : r == 3 ? kShorted
-                                        : kNoPresence;
-        answers.push_back(static_cast<uint8_t>(kResetResponse | kChipRevision | result));
+        uint8_t result = r == 1   ? kPresence
+                         : r == 2 ? kAlarmingPresence
+                         : r == 3 ? kShorted
+                                  : kNoPresence;
+        // A tablet whose alarm stretches the reset still holds the bus low when
+        // the answer is sampled: it reads as a short, and a collision byte
+        // follows once the part lets go.
+        const auto* lifting = dynamic_cast<const LiftingWire*>(&wire_);
+        const bool stretched = r == 2 && lifting && lifting->lastResetStretched();
+        if (shorted || stretched)
+            result = kShorted;
+        answers.push_back(static_cast<uint8_t>(kResetResponse | kChipRevision |
+                                               (programmingVoltage ? kProgrammingVoltage : 0) |
+                                               result));
+        if (stretched)
+            answers.push_back(0x00);
         return;
     }
     if ((byte & 0xE1) == 0x81) { // single bit
@@ -68,7 +82,7 @@ void Ds2480bEmulator::command(uint8_t byte, std::vector<uint8_t>& answers) {
         answers.push_back(static_cast<uint8_t>((byte & 0xFC) | (r ? 3 : 0)));
         return;
     }
-    if ((byte & 0xEF) == 0xA1) { // search accelerator on or off
+    if ((byte & 0xE3) == 0xA1) { // search accelerator on or off
         accelerator_ = byte & 0x10;
         searchBytes_.clear();
         return;

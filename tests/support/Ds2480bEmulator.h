@@ -19,6 +19,14 @@ public:
     // Counters the tests look at.
     int resets = 0;
     int searches = 0;
+    // Every byte taken in command mode, configuration and the timing byte
+    // included.
+    std::vector<uint8_t> commands;
+
+    // What the adapter is: 12 V programming voltage present (answers ED, not
+    // CD), a bus shorted for good.
+    bool programmingVoltage = false;
+    bool shorted = false;
 
 private:
     void command(uint8_t byte, std::vector<uint8_t>& answers);

@@ -17,6 +17,7 @@ public:
     }
 
     int reset() override { return sim_.reset(); }
+    bool lastResetStretched() const { return sim_.bus().lastResetStretched(); }
     int touchByte(uint8_t byte) override {
         tick();
         return sim_.touchByte(byte);
