@@ -203,7 +203,8 @@ TEST_F(Import, EmptyRangeIsRefusedAndTheDialogStaysOpen) {
         SCOPED_TRACE(start.toStdString() + ".." + end.toStdString());
         dialogs.shown.clear();
         auto form = makeForm();
-        form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+        form->installLog(EventLog(std::move(*decoded(Variant::Main, dump_, 0, 40)), nullptr,
+                                  EventLog::Origin::File));
         const EventCollection* before = form->events();
         bool openAfterRefusal = false;
         dialogs.onExec = [&](QDialog& d) {
@@ -236,7 +237,8 @@ TEST_F(Import, EmptyRangeIsRefusedAndTheDialogStaysOpen) {
 
 TEST_F(Import, EmptyRangeRefusedThenCancelledKeepsTheList) {
     auto form = makeForm();
-    form->installEvents(decoded(Variant::Main, dump_, 0, 40), nullptr);
+    form->installLog(EventLog(std::move(*decoded(Variant::Main, dump_, 0, 40)), nullptr,
+                              EventLog::Origin::File));
     const EventCollection* before = form->events();
     answer(choose(1, "", ""), 2);
     import(*form, path("dump.bin"));
@@ -368,6 +370,7 @@ TEST_F(Import, TimeCorrectionUsesTheVariantChosenForTheImport) {
     import(*form, path("segments.bin"));
     EXPECT_EQ(correctedByOneHour(*form, dialogs, 5), (std::vector<int>{4, 5, 6, 7, 8}));
     answer(choose(0));
+    dialogs.answers.push_back(UserDialogs::Answer::Discard); // the correction above
     import(*form, path("segments.bin"));
     EXPECT_EQ(correctedByOneHour(*form, dialogs, 5).size(),
               static_cast<size_t>(form->events()->count()));
