@@ -1,7 +1,9 @@
 #include "TForm1.h"
 
+#include "ArchiveKeeper.h"
 #include "AutomationError.h"
 #include "BusyCursor.h"
+#include "CorrectionHistory.h"
 #include "EventGrid.h"
 #include "EventTableModel.h"
 #include "ExcelExport.h"
@@ -15,6 +17,7 @@
 #include "TImportBin.h"
 #include "TStatusForm.h"
 #include "TabletDataLoader.h"
+#include "WindowParts.h"
 #include "ui_TForm1.h"
 #include "ui_TStatusForm.h"
 
@@ -33,7 +36,6 @@ const QString kWaitingPrompt = QStringLiteral("Поднесите электро
 const QString kErrorDialogCaption = QStringLiteral("Ошибка");
 // The caption of the framework's standard error dialog, which shows file errors.
 const QString kFileErrorCaption = QStringLiteral("Error");
-
 const QString kUnknownTablet =
     QStringLiteral("Неизвестный номер таблетки. Данные не могут быть отображены");
 const QString kShowEventsQuestion =
@@ -54,30 +56,16 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     readOut_ = std::make_unique<ReadOutController>(env_.libraryPath, env_.clock);
     connect(readOut_.get(), &ReadOutController::finished, this, &TForm1::showReport);
 
-    const std::pair<QToolButton*, QString> icons[] = {
-        {ui->SpeedButOpen, "open"}, {ui->SpeedButSave, "save"}, {ui->SpeedButStart, "start"},
-        {ui->SpeedButStop, "stop"}, {ui->SpeedButInfo, "info"}, {ui->SpeedButExport, "export"}};
-    for (const auto& [button, name] : icons) {
-        QIcon icon(":/icons/" + name + ".svg");
-        if (button == ui->SpeedButStart || button == ui->SpeedButStop)
-            icon.addFile(":/icons/" + name + "-disabled.svg", {}, QIcon::Disabled);
-        button->setIcon(icon);
-    }
-    for (QToolButton* b : ui->ToolBar1->findChildren<QToolButton*>())
-        b->setIconSize(QSize(16, 16));
-
-    panel1_ = new QLabel(this);
-    panel1_->setObjectName(QStringLiteral("StatusPanel1"));
-    panel1_->setFixedWidth(250);
-    panel2_ = new QLabel(this);
-    panel2_->setObjectName(QStringLiteral("StatusPanel2"));
-    panel2_->setMinimumWidth(60);
-    ui->StatusBar->addWidget(panel1_);
-    ui->StatusBar->addWidget(panel2_);
-
+    WindowParts::setIcons(*ui);
+    panel1_ = WindowParts::addPanel(*ui->StatusBar, QStringLiteral("StatusPanel1"), 250, true);
+    panel2_ = WindowParts::addPanel(*ui->StatusBar, QStringLiteral("StatusPanel2"), 60, false);
+    archive_ = std::make_unique<ArchiveKeeper>(*ui->StatusBar, env_.archiveFolder, env_.clock);
     model_ = new EventTableModel(this);
     grid_ = std::make_unique<EventGrid>(*ui->InfoGrid, *model_);
     ui->InfoGrid->raise(); // the shown table covers the prompt
+    history_ = new CorrectionHistory(*this, *ui->MainMenu1, ui->N2->menuAction(), *env_.dialogs,
+                                     [this] { return MenuSaveClick(); });
+    connect(history_, &CorrectionHistory::eventsChanged, this, [this] { grid_->fill(events()); });
 
     connect(ui->MenuStart, &QAction::triggered, this, &TForm1::MenuStartClick);
     connect(ui->MenuStop, &QAction::triggered, this, &TForm1::MenuStopClick);
@@ -156,6 +144,8 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::MenuStartClick() {
+    if (!history_->mayDrop())
+        return;
     setPrompt(kWaitingPrompt);
     ui->InfoGrid->hide();
     reportOpenFailure(readOut_->start());
@@ -201,6 +191,7 @@ void TForm1::showReport(const ReadOutReport& report) {
         clearTabletLines();
         message(nullptr, kUnknownTablet, QString());
     }
+    archive_->keep(report);
     if (!report.decodes() || message(nullptr, kShowEventsQuestion, QString(),
                                      UserDialogs::Buttons::YesNo) != UserDialogs::Answer::Yes)
         return;
@@ -212,6 +203,7 @@ void TForm1::showReport(const ReadOutReport& report) {
 void TForm1::installLog(EventLog log) {
     model_->setEvents(nullptr);
     log_ = std::make_unique<EventLog>(std::move(log));
+    history_->clear();
     grid_->fill(events());
 }
 
@@ -241,7 +233,7 @@ void TForm1::InfoGridDblClick(const QModelIndex& index) {
     dateTimeSelect_->setDateTime(log_->events().at(index.row()).time);
     if (env_.dialogs->exec(*dateTimeSelect_) != QDialog::Accepted)
         return;
-    if (log_->correctTime(index.row(), dateTimeSelect_->dateTime()))
+    if (history_->correct(*log_, index.row(), dateTimeSelect_->dateTime()))
         grid_->fill(events());
 }
 
@@ -295,25 +287,32 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    if (!history_->mayDrop())
+        return event->ignore();
     readOut_->release();
     event->accept();
 }
 
-void TForm1::MenuSaveClick() {
+bool TForm1::MenuSaveClick() {
     if (!log_ || log_->events().empty())
-        return;
+        return false;
     const QString name = env_.dialogs->chooseFile(FileSaveDialog);
     if (name.isEmpty())
-        return;
+        return false;
     const FileStatus status = [&] {
         BusyCursor busy;
         return LogFileIo::saveLogFile(QFile::encodeName(name).toStdString(), *log_);
     }();
     if (status != FileStatus::Ok)
         fileError(StatusTexts::file(status, false, 0, 0));
+    else
+        history_->markSaved();
+    return status == FileStatus::Ok;
 }
 
 void TForm1::MenuOpenClick() {
+    if (!history_->mayDrop())
+        return;
     const QString name = env_.dialogs->chooseFile(FileOpenDialog);
     if (!name.isEmpty())
         openLogFile(name);
@@ -333,6 +332,8 @@ void TForm1::openLogFile(const QString& name) {
 }
 
 void TForm1::B1Click() {
+    if (!history_->mayDrop())
+        return;
     // one for this import; a typed name need not exist
     const QString name =
         env_.dialogs->chooseFile({this, QStringLiteral("ImportFileDialog"), false, false, false});

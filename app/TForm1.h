@@ -15,6 +15,8 @@
 namespace Ui {
 class TForm1;
 }
+class ArchiveKeeper;
+class CorrectionHistory;
 class EventGrid;
 class EventTableModel;
 class QLabel;
@@ -32,6 +34,7 @@ struct AppEnvironment {
     QString libraryPath;
     datetime::Clock clock = datetime::systemLocalClock();
     std::shared_ptr<AutomationRegistry> automation;
+    QString archiveFolder; // empty: the read-out archive in the user's data folder
 };
 
 // The main window: menu, toolbar, prompt, event table and status bar. It shows
@@ -65,6 +68,8 @@ public:
     ReadOutController& readOut() const { return *readOut_; }
     TabletDataLoader* reader() const { return readOut_->reader(); }
     uint8_t readOutResult() const { return readOutResult_; }
+    CorrectionHistory& history() const { return *history_; }
+    ArchiveKeeper& archive() const { return *archive_; }
 
     // Replaces the list on display and refills the table.
     void installLog(EventLog log);
@@ -76,7 +81,8 @@ public:
     void openLogFile(const QString& name);
 
 public slots:
-    void MenuSaveClick();
+    // True when the list was saved.
+    bool MenuSaveClick();
     void MenuOpenClick();
     void B1Click();
     void MenuStartClick();
@@ -116,6 +122,8 @@ private:
     bool closeAtStart_ = false;
     std::unique_ptr<ReadOutController> readOut_;
     std::unique_ptr<EventLog> log_;
+    CorrectionHistory* history_ = nullptr; // owned by the window
+    std::unique_ptr<ArchiveKeeper> archive_;
     uint8_t readOutResult_ = 0;
     QString versionText_;
 

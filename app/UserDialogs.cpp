@@ -21,6 +21,10 @@ UserDialogs::Answer WidgetDialogs::show(const Message& m) {
         box.setStandardButtons(QMessageBox::Cancel | QMessageBox::Retry | QMessageBox::Ignore);
         box.button(QMessageBox::Ignore)->setText(QObject::tr("Продолжить"));
         break;
+    case Buttons::SaveDiscardCancel:
+        box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Save);
+        break;
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
@@ -33,7 +37,13 @@ UserDialogs::Answer WidgetDialogs::show(const Message& m) {
         return Answer::Retry;
     case QMessageBox::Ignore:
         return Answer::Continue;
-    default:
+    case QMessageBox::Save:
+        return Answer::Save;
+    case QMessageBox::Discard:
+        return Answer::Discard;
+    default: // closed by Escape or the title bar
+        if (m.buttons == Buttons::SaveDiscardCancel)
+            return Answer::Cancel;
         return m.buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
     }
 }

@@ -10,8 +10,8 @@ class QWidget;
 class UserDialogs {
 public:
     enum class Icon { None, Error };
-    enum class Buttons { Ok, YesNo, CancelRetryContinue };
-    enum class Answer { Ok, Yes, No, Cancel, Retry, Continue };
+    enum class Buttons { Ok, YesNo, CancelRetryContinue, SaveDiscardCancel };
+    enum class Answer { Ok, Yes, No, Cancel, Retry, Continue, Save, Discard };
 
     struct Message {
         QWidget* owner = nullptr; // null: no owner window

@@ -80,6 +80,7 @@ protected:
         env.dialogs = &dialogs;
         env.libraryPath = library;
         env.clock = datetime::fixedClock(kFixedNow);
+        env.archiveFolder = QString::fromStdString((dir_ / "archive").string());
         auto form = std::make_unique<TForm1>(env);
         form->createDialogs();
         return form;

@@ -76,7 +76,8 @@ TEST_F(Startup, InitialStateOfMenuToolbarAndWindow) {
     EXPECT_TRUE(dialogs.shown.empty());
     EXPECT_FALSE(form->closeAtStart());
     Ui::TForm1& ui = *form->ui;
-    EXPECT_EQ(form->windowTitle(), "TMEX");
+    EXPECT_EQ(form->windowTitle(), "TMEX[*]"); // shown as "TMEX" while nothing is unsaved
+    EXPECT_FALSE(form->isWindowModified());
     EXPECT_FALSE(ui.MenuSave->isEnabled());
     for (QAction* a : {ui.MenuOpen, ui.MenuStart, ui.MenuStop, ui.N5, ui.B1, ui.MenuExportExcel,
                        ui.MenuInfo, ui.MenuExit, ui.MenuAbout, ui.btnShowEventBinary})
