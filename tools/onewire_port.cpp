@@ -1,6 +1,7 @@
 // onewire-port: chooses the 1-Wire port the driver library opens by default,
 // lists the adapters found and tests one: reset, search, the ROM codes found
 // and a DS1994's clock.
+#include "ExitCode.h"
 #include "LibusbTransport.h"
 #include "MasterFactory.h"
 #include "RomSearch.h"
@@ -28,12 +29,12 @@ const char* kUsage = "usage: onewire-port list | set NAME | show | test [NAME]\n
 
 int fail(const std::string& message) {
     std::cerr << "onewire-port: " << message << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 int usage(const std::string& message) {
     std::cerr << "onewire-port: " << message << "\n" << kUsage;
-    return 2;
+    return kExitUsage;
 }
 
 std::string hex(const Rom& rom) {
@@ -80,7 +81,7 @@ int list() {
     const onewiresim::SimAdapter sim(onewiresim::SimAdapter::defaultDir());
     std::cout << "sim            simulated adapter in " << sim.dir().string()
               << (sim.exists() && !sim.usable() ? " - cannot be used" : "") << "\n";
-    return 0;
+    return kExitOk;
 }
 
 int show() {
@@ -91,7 +92,7 @@ int show() {
     std::cout << "port: " << port->text() << " (from " << source << ")\n";
     if (port->kind == PortName::Kind::Auto)
         std::cout << "now:  " << MasterFactory::resolve(*port).text() << "\n";
-    return 0;
+    return kExitOk;
 }
 
 int set(const std::string& text) {
@@ -108,7 +109,7 @@ int set(const std::string& text) {
         std::cout << "note: " << port->device << " does not exist now\n";
     if (std::getenv("ONEWIRE_PORT"))
         std::cout << "note: ONEWIRE_PORT is set and wins over this default\n";
-    return 0;
+    return kExitOk;
 }
 
 // The DS1994's clock: Read Memory at 0x0202, the fraction and four bytes of
@@ -179,7 +180,7 @@ int test(const std::optional<std::string>& name) {
         std::cout << "\n";
     }
     std::cout << "found:  " << found << (found == 1 ? " device" : " devices") << "\n";
-    return 0;
+    return kExitOk;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // onewire-sim: places tablets on the simulated 1-Wire adapter, touches them to
 // controllers, dumps and loads their memory, and sets the driver's next fault.
 #include "Controller.h"
+#include "ExitCode.h"
 #include "InputFile.h"
 #include "ReadCommandRecord.h"
 #include "SimAdapter.h"
@@ -40,12 +41,12 @@ const char* kUsage =
 
 int fail(const std::string& message) {
     std::cerr << "onewire-sim: " << message << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 int usage(const std::string& message) {
     std::cerr << "onewire-sim: " << message << "\n" << kUsage;
-    return 2;
+    return kExitUsage;
 }
 
 std::optional<unsigned long long> parseNumber(const std::string& text, int base,
@@ -134,7 +135,7 @@ int cmdNew(const SimAdapter& adapter, Args& a) {
     std::string error;
     if (!adapter.saveTablet(name, tablet, error))
         return fail(error);
-    return 0;
+    return kExitOk;
 }
 
 int cmdController(const SimAdapter& adapter, Args& a) {
@@ -183,7 +184,7 @@ int cmdController(const SimAdapter& adapter, Args& a) {
         return fail("the controller refuses the tablet: " + error);
     if (!adapter.saveTablet(name, *tablet, error))
         return fail(error);
-    return 0;
+    return kExitOk;
 }
 
 int cmdCommand(const SimAdapter& adapter, Args& a) {
@@ -292,7 +293,7 @@ int cmdList(const SimAdapter& adapter) {
         std::cout << "\n";
     }
     std::cout << "fault " << adapter.fault().text() << "\n";
-    return 0;
+    return kExitOk;
 }
 
 } // namespace
