@@ -106,6 +106,7 @@ TEST(LogFileIo, OpenedListTakesTheSegmentRuleItsRecordsShow) {
         ASSERT_EQ(LogFileIo::loadDump(name(tmp.path() / "dump.bin"), dump), FileStatus::Ok);
         LogFileIo::Imported imported = LogFileIo::importDump(dump, 0, 48, variant, kClock);
         ASSERT_EQ(imported.status, FileStatus::Ok);
+        EXPECT_EQ(imported.log->segmentOf(5), segment); // the variant chosen for the import
         ASSERT_EQ(LogFileIo::saveLogFile(name(tmp.path() / "list.log"), *imported.log),
                   FileStatus::Ok);
         const LogFileIo::Opened opened =
