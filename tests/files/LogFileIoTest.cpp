@@ -161,6 +161,7 @@ TEST(LogFileIo, DumpsThatCannotBeLoaded) {
         FileStatus status;
     } rows[] = {{name(tmp.path() / "missing.bin"), FileStatus::CannotOpen},
                 {name(tmp.path() / "folder"), FileStatus::CannotOpen},
+                {"/dev/zero", FileStatus::CannotOpen},
                 {name(big), FileStatus::TooLarge}};
     for (const auto& row : rows) {
         BinDump dump;
