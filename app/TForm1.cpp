@@ -22,11 +22,9 @@
 #include "ui_TStatusForm.h"
 
 #include <QCloseEvent>
-#include <QDate>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLocale>
 
 namespace {
 
@@ -178,14 +176,9 @@ void TForm1::showReport(const ReadOutReport& report) {
         MenuStopClick();
     }
     if (outcome.tabletLines) {
-        info.SerialEdit->setText(QString::fromStdString(outcome.serialLine));
-        info.DeviceNameEdit->setText(QString::fromStdString(outcome.deviceLine));
+        statusForm_->showTablet(outcome);
         panel1_->setText(info.DeviceNameEdit->text());
-        const QDate date(outcome.year, outcome.month, outcome.day);
-        const QString text = QStringLiteral("Текущие дата/время на таблетке: ") +
-                             QLocale().toString(date, QLocale::ShortFormat);
-        info.CurTimeEdit->setText(text);
-        panel2_->setText(text);
+        panel2_->setText(info.CurTimeEdit->text());
     }
     if (outcome.unknownTablet) {
         clearTabletLines();
@@ -208,9 +201,7 @@ void TForm1::installLog(EventLog log) {
 }
 
 void TForm1::clearTabletLines() {
-    statusForm_->ui->SerialEdit->clear();
-    statusForm_->ui->DeviceNameEdit->clear();
-    statusForm_->ui->CurTimeEdit->clear();
+    statusForm_->clearTablet();
     panel1_->clear();
     panel2_->clear();
 }

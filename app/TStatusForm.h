@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+struct ReadOutOutcome;
+
 #include <memory>
 
 namespace Ui {
@@ -17,4 +19,7 @@ public:
     std::unique_ptr<Ui::TStatusForm> ui;
     // Driver texts 1 to 3, renewed from the main window on every showing.
     void FormShow(const QString& text1, const QString& text2, const QString& text3);
+    // The tablet's serial, device name and date from a read-out's judgement.
+    void showTablet(const ReadOutOutcome& outcome);
+    void clearTablet();
 };

@@ -2,6 +2,8 @@
 // controllers, dumps and loads their memory, and sets the driver's next fault.
 #include "SimTool.h"
 
+#include "ExitCode.h"
+
 #include "Controller.h"
 #include "DemoTablet.h"
 #include "InputFile.h"
@@ -56,12 +58,12 @@ const char* kUsage =
 
 int fail(const std::string& message) {
     *streams().err << "onewire-sim: " << message << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 int usage(const std::string& message) {
     *streams().err << "onewire-sim: " << message << "\n" << kUsage;
-    return 2;
+    return kExitUsage;
 }
 
 std::optional<unsigned long long> parseNumber(const std::string& text, int base,
@@ -150,7 +152,7 @@ int cmdNew(const SimAdapter& adapter, Args& a) {
     std::string error;
     if (!adapter.saveTablet(name, tablet, error))
         return fail(error);
-    return 0;
+    return kExitOk;
 }
 
 int cmdController(const SimAdapter& adapter, Args& a) {
@@ -199,7 +201,7 @@ int cmdController(const SimAdapter& adapter, Args& a) {
         return fail("the controller refuses the tablet: " + error);
     if (!adapter.saveTablet(name, *tablet, error))
         return fail(error);
-    return 0;
+    return kExitOk;
 }
 
 int cmdCommand(const SimAdapter& adapter, Args& a) {
@@ -308,7 +310,7 @@ int cmdList(const SimAdapter& adapter) {
         *streams().out << "\n";
     }
     *streams().out << "fault " << adapter.fault().text() << "\n";
-    return 0;
+    return kExitOk;
 }
 
 } // namespace
@@ -326,7 +328,7 @@ int SimTool::command(const std::vector<std::string>& words) {
     a.words = words;
     if (a.words.size() == 1 && a.words[0] == "--help") {
         *streams().out << kUsage;
-        return 0;
+        return kExitOk;
     }
     std::filesystem::path dir = SimAdapter::defaultDir();
     if (a.more() && a.words[0] == "--dir") {

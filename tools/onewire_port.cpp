@@ -1,6 +1,7 @@
 // onewire-port: chooses the 1-Wire port the driver library opens by default,
 // lists the adapters found and tests one: reset, search, the ROM codes found
 // and a DS1994's clock.
+#include "ExitCode.h"
 #include "LibusbTransport.h"
 #include "MasterRegistry.h"
 #include "RomSearch.h"
@@ -29,12 +30,12 @@ const char* kUsage = "usage: onewire-port list | set NAME | show | test [NAME] |
 
 int fail(const std::string& message) {
     std::cerr << "onewire-port: " << message << "\n";
-    return 1;
+    return kExitFailed;
 }
 
 int usage(const std::string& message) {
     std::cerr << "onewire-port: " << message << "\n" << kUsage;
-    return 2;
+    return kExitUsage;
 }
 
 std::string hex(const Rom& rom) {
@@ -81,7 +82,7 @@ int list() {
     const onewiresim::SimAdapter sim(onewiresim::SimAdapter::defaultDir());
     std::cout << "sim            simulated adapter in " << sim.dir().string()
               << (sim.exists() && !sim.usable() ? " - cannot be used" : "") << "\n";
-    return 0;
+    return kExitOk;
 }
 
 int show() {
@@ -92,7 +93,7 @@ int show() {
     std::cout << "port: " << port->text() << " (from " << source << ")\n";
     if (port->kind == PortName::Kind::Auto)
         std::cout << "now:  " << MasterRegistry::resolve(*port).text() << "\n";
-    return 0;
+    return kExitOk;
 }
 
 int set(const std::string& text) {
@@ -109,7 +110,7 @@ int set(const std::string& text) {
         std::cout << "note: " << port->device << " does not exist now\n";
     if (std::getenv("ONEWIRE_PORT"))
         std::cout << "note: ONEWIRE_PORT is set and wins over this default\n";
-    return 0;
+    return kExitOk;
 }
 
 // The DS1994's clock: Read Memory at 0x0202, the fraction and four bytes of
@@ -221,7 +222,7 @@ int test(const std::optional<std::string>& name) {
     std::cout << "timing: reset " << ms(resetTime) << " (nominal 1 ms), byte " << ms(byteTime)
               << " (nominal 0.5 ms), search " << ms(searchTime)
               << " (nominal 13 ms); a USB adapter adds about 1 ms a call\n";
-    return 0;
+    return kExitOk;
 }
 
 } // namespace

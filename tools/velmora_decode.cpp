@@ -2,6 +2,7 @@
 #include "AtomicFile.h"
 #include "BinDump.h"
 #include "DateTime.h"
+#include "ExitCode.h"
 #include "FileMessages.h"
 #include "ImageCheckMessages.h"
 #include "InputFile.h"
@@ -22,12 +23,6 @@
 #include <vector>
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitUsage = 2;
-constexpr int kExitCheckFailed = 3;
-constexpr int kExitLogCut = 4;
-constexpr int kExitSaveFailed = 5;
 
 const char* kUsage =
     "usage:\n"

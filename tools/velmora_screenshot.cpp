@@ -1,6 +1,7 @@
 // velmora-screenshot: reads the tablet on the simulated adapter into the main
 // window, answering the question with Yes, and saves a picture of the window.
 #include "AutoDialogs.h"
+#include "ExitCode.h"
 #include "Localization.h"
 #include "TForm1.h"
 #include "TStatusForm.h"
@@ -18,14 +19,14 @@
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fprintf(stderr, "usage: velmora-screenshot OUT.png [WIDTHxHEIGHT]\n");
-        return 2;
+        return kExitUsage;
     }
     QApplication app(argc, argv);
     installRussian();
     AutoDialogs dialogs;
     const auto started = TForm1::startUp(dialogs);
     if (!started)
-        return 1;
+        return kExitFailed;
     TForm1& form = *started;
     int width = 1280, height = 800;
     if (argc > 2)
@@ -33,10 +34,10 @@ int main(int argc, char** argv) {
     form.resize(width, height);
     form.show();
     const QString out = QString::fromLocal8Bit(argv[1]);
-    int status = 1;
+    int status = kExitFailed;
     QObject::connect(&form, &TForm1::readOutHandled, [&] {
         QTimer::singleShot(300, [&] {
-            status = form.grab().save(out) ? 0 : 1;
+            status = form.grab().save(out) ? kExitOk : kExitFailed;
             form.close();
         });
     });
