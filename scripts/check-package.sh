@@ -59,7 +59,8 @@ readout() { # ADAPTER-FOLDER [FILE]: the table's rows on stdout, messages in $wo
 no_library_message() {
     if grep -q "could not load IBFS32" "$work/messages"; then fail "the driver library was not found"; fi
 }
-# the demo tablet, laid on a new adapter
+# the demo tablet, laid on a new adapter by onewire-sim
+"$bin/onewire-sim" --dir "$work/demo" list >/dev/null
 readout "$work/demo" >"$work/rows" || { cat "$work/messages"; fail "the demo tablet was not read"; }
 no_library_message
 echo "demo tablet: $(wc -l <"$work/rows") events"

@@ -99,6 +99,24 @@ protected:
     ScriptedDialogs dialogs;
 };
 
+// Shifts the event in `row` by one hour; which events moved.
+inline std::vector<int> correctedByOneHour(TForm1& form, ScriptedDialogs& dialogs, int row) {
+    std::vector<double> before;
+    for (const EventInfo& e : *form.events())
+        before.push_back(e.time);
+    dialogs.onExec = [](QDialog& d) {
+        auto& select = static_cast<TDateTimeSelect&>(d);
+        select.ui->TimePicker->setTime(select.ui->TimePicker->time().addSecs(3600));
+        return int(QDialog::Accepted);
+    };
+    form.InfoGridDblClick(form.model()->index(row, EventTableModel::Time));
+    std::vector<int> moved;
+    for (int i = 0; i < form.events()->count(); ++i)
+        if (form.events()->at(i).time != before[static_cast<size_t>(i)])
+            moved.push_back(i);
+    return moved;
+}
+
 // The show-data step has run: the table and the commands that need a list.
 inline void expectDataShown(TForm1& form) {
     EXPECT_TRUE(form.ui->InfoGrid->isVisibleTo(&form));

@@ -95,17 +95,17 @@ TEST_F(LogFiles, OpenShowsEveryWholeBlockAndComplainsOnlyOfACut) {
 // `velmora FILE`: the file opens in a fresh window at start as "Открыть" opens
 // it, without a dialog, with the same messages.
 TEST_F(LogFiles, FileGivenAtStartOpensAsOpenDoes) {
-    std::filesystem::create_directory(files_ / "folder");
+    std::filesystem::create_directory(dir_ / "folder");
     const struct {
         QString file;
         QString message; // empty: none
         int events;      // -1: no list
     } rows[] = {
         {QString::fromStdString(dataFile("200-blocks.log").string()), "", 200},
-        {QString::fromStdString(dataFile("cut-at-20.log").string()), kReadFailed, 1},
-        {QString::fromStdString(dataFile("empty.log").string()), kReadFailed, 0},
-        {path("missing.log"), kOpenFailed, -1},
-        {path("folder"), kOpenFailed, -1},
+        {QString::fromStdString(dataFile("cut-at-20.log").string()), "Ошибка чтения данных.", 1},
+        {QString::fromStdString(dataFile("empty.log").string()), "Ошибка чтения данных.", 0},
+        {path("missing.log"), "Ошибка открытия файла для чтения.", -1},
+        {path("folder"), "Ошибка открытия файла для чтения.", -1},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.file.toStdString());
@@ -115,7 +115,7 @@ TEST_F(LogFiles, FileGivenAtStartOpensAsOpenDoes) {
         EXPECT_TRUE(dialogs.fileDialogs.empty());
         const QStringList atStartTexts = dialogs.texts();
         EXPECT_EQ(atStartTexts, row.message.isEmpty() ? QStringList() : QStringList{row.message});
-        expectFileErrors(*atStart);
+        expectFileError(*atStart, row.message);
         if (row.events < 0) {
             EXPECT_EQ(atStart->events(), nullptr);
             EXPECT_FALSE(atStart->ui->MenuSave->isEnabled());

@@ -129,8 +129,8 @@ TEST(LogFileIo, ImportDecodesTheRangeAsRecordsOfFourBytes) {
     } rows[] = {
         {0, 48, FileStatus::Ok, 12},
         {4, 20, FileStatus::Ok, 4},
-        {0, 0, FileStatus::Ok, 0},
-        {48, 48, FileStatus::Ok, 0},
+        {0, 0, FileStatus::RangeRefused, -1}, // an empty range holds no record
+        {48, 48, FileStatus::RangeRefused, -1},
         {0, 49, FileStatus::RangeRefused, -1},
         {8, 4, FileStatus::RangeRefused, -1},
         {-4, 8, FileStatus::RangeRefused, -1},
