@@ -5,6 +5,7 @@
 #include "events/DecoderTestSupport.h"
 #include "ui_TStatusForm.h"
 
+#include <QDateTime>
 #include <QLabel>
 #include <dlfcn.h>
 
@@ -201,8 +202,13 @@ protected:
 
 TEST_F(TimeCorrection, TheDialogsTimeMovesTheSegmentOnDisplay) {
     auto form = shownList(segmentImage());
+    // an hour later, the date too when that crosses midnight: the tablet's clock
+    // dates the events, so they may lie at any time of day
     pick([](TDateTimeSelect& d) {
-        d.ui->TimePicker->setTime(d.ui->TimePicker->time().addSecs(3600));
+        const QDateTime later =
+            QDateTime(d.ui->DatePicker->date(), d.ui->TimePicker->time(), Qt::UTC).addSecs(3600);
+        d.ui->DatePicker->setDate(later.date());
+        d.ui->TimePicker->setTime(later.time());
     });
     form->InfoGridDblClick(form->model()->index(5, 2));
     for (int i = 0; i < form->events()->count(); ++i)
