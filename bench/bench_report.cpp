@@ -52,8 +52,9 @@ EventCollection manyEvents(const EventLog& log, int count) {
 
 void writeReport(benchmark::State& state, const EventLog& log, const EventCollection& events) {
     QTemporaryDir dir;
-    const ServiceReport report(ReportHeader::forLog(log, events.count(), QStringLiteral("bench")),
-                               ServiceReport::allRows(events));
+    const ServiceReport report(
+        ReportHeader::forLog(log, events.count(), QStringLiteral(VELMORA_VERSION)),
+        ServiceReport::allRows(events));
     int pages = 0;
     for (auto _ : state) {
         if (report.writePdf(dir.filePath(QStringLiteral("report.pdf")), [&](int, int total) {
@@ -87,7 +88,7 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--pdf") == 0) {
         const EventLog log = tabletLog();
         const ServiceReport report(
-            ReportHeader::forLog(log, log.events().count(), QStringLiteral("bench")),
+            ReportHeader::forLog(log, log.events().count(), QStringLiteral(VELMORA_VERSION)),
             ServiceReport::allRows(log.events()));
         if (report.writePdf(QString::fromLocal8Bit(argv[2])) != ServiceReport::Status::Done) {
             std::fprintf(stderr, "bench_report: cannot write %s\n", argv[2]);
