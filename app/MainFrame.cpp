@@ -3,6 +3,8 @@
 #include "TImportBin.h"
 #include "UserDialogs.h"
 
+#include <QFile>
+
 #include <memory>
 
 MainFrame::MainFrame(QWidget* owner, UserDialogs& dialogs, datetime::Clock clock)
@@ -20,5 +22,11 @@ std::optional<EventLog> MainFrame::importBin(const QString& fileName) {
     }
     if (dialogs_.exec(*dialog) != QDialog::Accepted)
         return std::nullopt;
-    return dialog->takeResult();
+    std::optional<EventLog> log = dialog->takeResult();
+    if (log) {
+        EventLog::Source source = log->source();
+        source.fileName = QFile::encodeName(fileName).toStdString();
+        log->setSource(std::move(source));
+    }
+    return log;
 }

@@ -10,6 +10,7 @@
 #include "LogFileIo.h"
 #include "LogFileReader.h"
 #include "MainFrame.h"
+#include "ReportMenu.h"
 #include "StatusTexts.h"
 #include "TAbout.h"
 #include "TDateTimeSelect.h"
@@ -64,6 +65,7 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     history_ = new CorrectionHistory(*this, *ui->MainMenu1, ui->N2->menuAction(), *env_.dialogs,
                                      [this] { return MenuSaveClick(); });
     connect(history_, &CorrectionHistory::eventsChanged, this, [this] { grid_->fill(events()); });
+    reportMenu_ = new ReportMenu(*this, *env_.dialogs);
 
     connect(ui->MenuStart, &QAction::triggered, this, &TForm1::MenuStartClick);
     connect(ui->MenuStop, &QAction::triggered, this, &TForm1::MenuStopClick);

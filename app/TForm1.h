@@ -20,6 +20,7 @@ class CorrectionHistory;
 class EventGrid;
 class EventTableModel;
 class QLabel;
+class ReportMenu;
 class TAbout;
 class TDateTimeSelect;
 class TForm4;
@@ -70,6 +71,7 @@ public:
     uint8_t readOutResult() const { return readOutResult_; }
     CorrectionHistory& history() const { return *history_; }
     ArchiveKeeper& archive() const { return *archive_; }
+    ReportMenu& reportMenu() const { return *reportMenu_; }
 
     // Replaces the list on display and refills the table.
     void installLog(EventLog log);
@@ -123,6 +125,7 @@ private:
     std::unique_ptr<ReadOutController> readOut_;
     std::unique_ptr<EventLog> log_;
     CorrectionHistory* history_ = nullptr; // owned by the window
+    ReportMenu* reportMenu_ = nullptr;     // owned by the window
     std::unique_ptr<ArchiveKeeper> archive_;
     uint8_t readOutResult_ = 0;
     QString versionText_;

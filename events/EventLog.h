@@ -1,11 +1,14 @@
 #pragma once
 
 #include "EventCollection.h"
+#include "ParserFactory.h"
 #include "TabletDataParserBase.h"
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 // The list the program works on: its events, the decoder whose segment rule
@@ -23,11 +26,24 @@ public:
         int last() const { return first + static_cast<int>(events.size()) - 1; }
     };
 
+    // What the list was made from, for whoever describes it (the service report);
+    // what the origin does not tell stays empty.
+    struct Source {
+        std::string fileName{};                         // File, Import: the path as given
+        std::optional<Variant> variant{};               // ReadOut, Import: the decoder's variant
+        std::optional<uint8_t> deviceNumber{};          // ReadOut: byte 8 of the image
+        std::optional<std::array<uint8_t, 6>> serial{}; // ReadOut, checked tablets: bytes 1 to 6
+        std::optional<std::array<int, 3>> tabletDate{}; // year, month, day of the tablet clock
+        std::optional<double> readOutTime{};            // ReadOut: when it was decoded
+    };
+
     EventLog(EventCollection events, std::shared_ptr<const TabletDataParserBase> segmentRule,
              Origin origin);
 
     const EventCollection& events() const { return events_; }
     Origin origin() const { return origin_; }
+    const Source& source() const { return source_; }
+    void setSource(Source source) { source_ = std::move(source); }
     const std::shared_ptr<const TabletDataParserBase>& segmentRule() const { return segmentRule_; }
 
     // The rows that share one time base with `row`: its segment under the
@@ -52,6 +68,7 @@ private:
     EventCollection events_;
     std::shared_ptr<const TabletDataParserBase> segmentRule_;
     Origin origin_;
+    Source source_;
     uint64_t revision_ = 0;
     uint64_t savedRevision_ = 0;
 };

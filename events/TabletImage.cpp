@@ -81,8 +81,15 @@ void TabletImage::setRecord(size_t position, uint32_t word) {
         le::write32(bytes_.data() + kEventArea + 4 * position, word);
 }
 
+std::array<uint8_t, 6> TabletImage::serialNumber() const {
+    std::array<uint8_t, 6> serial{};
+    std::copy_n(bytes_.begin() + 1, serial.size(), serial.begin());
+    return serial;
+}
+
 std::string TabletImage::serialNumberText() const {
-    return ::serialNumberText(std::span<const uint8_t, 6>(bytes_.data() + 1, 6));
+    const std::array<uint8_t, 6> serial = serialNumber();
+    return ::serialNumberText(serial);
 }
 
 std::string TabletImage::deviceNumberText() const {

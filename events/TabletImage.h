@@ -69,6 +69,8 @@ public:
     // Record `position` of the event area (0 the newest), least significant byte first.
     void setRecord(size_t position, uint32_t word);
 
+    // Bytes 1 to 6: the serial key of the read command.
+    std::array<uint8_t, 6> serialNumber() const;
     // "Серийный номер: " and twelve hex digits of bytes 1 to 6.
     std::string serialNumberText() const;
     // "Номер устройства: " and the decimal device number, or "_" when unset.

@@ -44,6 +44,7 @@ LogFileIo::Opened LogFileIo::openLogFile(const std::string& path, datetime::Cloc
     std::shared_ptr<const TabletDataParserBase> rule =
         makeParser(segmentRuleVariant(events), std::move(clock));
     result.log.emplace(std::move(events), std::move(rule), EventLog::Origin::File);
+    result.log->setSource({.fileName = path});
     return result;
 }
 
@@ -77,6 +78,7 @@ LogFileIo::Imported LogFileIo::importDump(const BinDump& dump, int32_t start, in
         double base = 0.0;
         auto events = decoder->decodeEvents(*range, base);
         result.log.emplace(std::move(*events), std::move(decoder), EventLog::Origin::Import);
+        result.log->setSource({.variant = variant});
         result.status = FileStatus::Ok;
     } catch (const std::exception&) {
         result.log.reset();

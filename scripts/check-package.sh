@@ -36,7 +36,8 @@ if grep -rlF "$PWD" "$root"; then fail "packaged files name the build tree"; fi
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for dep in xdg-utils qt6-translations-l10n libqt6widgets6 libusb-1.0-0 libxlsxwriter; do
+for dep in xdg-utils qt6-translations-l10n fonts-dejavu-core libqt6widgets6 libqt6printsupport6 \
+           libusb-1.0-0 libxlsxwriter; do
     [[ $depends == *"$dep"* ]] || fail "Depends lacks $dep"
 done
 for field in Package Version Maintainer Section Description; do

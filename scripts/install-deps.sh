@@ -5,7 +5,7 @@ packages=(build-essential cmake ninja-build pkg-config libgtest-dev libbenchmark
           clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n libxlsxwriter-dev
           libusb-1.0-0-dev
           dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin
-          xvfb xauth)
+          xvfb xauth fonts-dejavu-core poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -102,5 +102,18 @@ std::optional<EventLog> ReadOutController::decode(const ReadOutReport& report) c
         makeParser(*report.judgement.variant, clock_);
     auto events =
         decoder->decodeImage(report.reading.image.bytes(), TabletImage::kHeadersAndEvents);
-    return EventLog(std::move(*events), std::move(decoder), EventLog::Origin::ReadOut);
+    EventLog log(std::move(*events), std::move(decoder), EventLog::Origin::ReadOut);
+    const ReadOutOutcome& judged = report.judgement;
+    const TabletImage& image = report.reading.image;
+    EventLog::Source source;
+    source.variant = judged.variant;
+    source.deviceNumber = image.deviceNumber();
+    // only a checked tablet's serial and date are shown anywhere
+    if (judged.tabletLines) {
+        source.serial = image.serialNumber();
+        source.tabletDate = std::array{judged.year, judged.month, judged.day};
+    }
+    source.readOutTime = clock_();
+    log.setSource(std::move(source));
+    return log;
 }

@@ -107,6 +107,7 @@ TEST(LogFileIo, OpenedListTakesTheSegmentRuleItsRecordsShow) {
         LogFileIo::Imported imported = LogFileIo::importDump(dump, 0, 48, variant, kClock);
         ASSERT_EQ(imported.status, FileStatus::Ok);
         EXPECT_EQ(imported.log->segmentOf(5), segment); // the variant chosen for the import
+        EXPECT_EQ(imported.log->source().variant, variant);
         ASSERT_EQ(LogFileIo::saveLogFile(name(tmp.path() / "list.log"), *imported.log),
                   FileStatus::Ok);
         const LogFileIo::Opened opened =
@@ -114,6 +115,8 @@ TEST(LogFileIo, OpenedListTakesTheSegmentRuleItsRecordsShow) {
         ASSERT_EQ(opened.status, FileStatus::Ok);
         EXPECT_EQ(opened.log->events().count(), events);
         EXPECT_EQ(opened.log->segmentOf(5), segment);
+        EXPECT_EQ(opened.log->source().fileName, name(tmp.path() / "list.log"));
+        EXPECT_FALSE(opened.log->source().variant); // a file does not tell its controller
     }
 }
 

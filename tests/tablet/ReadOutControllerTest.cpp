@@ -115,6 +115,16 @@ TEST_F(Controller, EachJudgementResultIsItsReport) {
         if (log) {
             EXPECT_EQ(log->origin(), EventLog::Origin::ReadOut);
             EXPECT_EQ(log->events().at(1).infoText, "Автоматика включена");
+            // what the service report tells of the list: a checked tablet's serial and date
+            const EventLog::Source& source = log->source();
+            EXPECT_EQ(source.variant, r.judgement.variant);
+            EXPECT_EQ(source.deviceNumber, row.image.deviceNumber());
+            EXPECT_EQ(source.serial.has_value(), row.tabletLines);
+            if (source.serial) {
+                EXPECT_EQ(serialNumberText(*source.serial), r.judgement.serialLine);
+            }
+            EXPECT_EQ(source.tabletDate.has_value(), row.tabletLines);
+            EXPECT_EQ(source.readOutTime, kTestNow);
         }
     }
 }

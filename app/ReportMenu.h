@@ -1,0 +1,53 @@
+#pragma once
+
+#include "ServiceReport.h"
+#include "UserDialogs.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QAction;
+class QPrinter;
+class TForm1;
+
+// "Файл → Отчет": the service report of the list on display, previewed,
+// printed or saved as a PDF file, with a progress dialog that can stop a long
+// one. Its commands are there while "Сохранить" is.
+class ReportMenu : public QObject {
+    Q_OBJECT
+public:
+    ReportMenu(TForm1& form, UserDialogs& dialogs);
+
+    // The events the report shows, in the order shown; every event of the
+    // list, in list order, until one is set.
+    void setShownEvents(std::function<ServiceReport::Rows()> shown) { shown_ = std::move(shown); }
+
+    QAction* previewAction() const { return preview_; }
+    QAction* printAction() const { return print_; }
+    QAction* pdfAction() const { return pdf_; }
+
+    static QString cannotSaveMessage(const QString& fileName);
+    static QString cannotPrintMessage();
+
+public slots:
+    void preview();
+    void print();
+    void saveAsPdf();
+
+private:
+    std::optional<ServiceReport> report() const;
+    // Paints with the progress dialog up; its status.
+    ServiceReport::Status paint(
+        const std::function<ServiceReport::Status(const ServiceReport::Progress&)>& painting) const;
+    void error(const QString& text) const;
+
+    TForm1& form_;
+    UserDialogs& dialogs_;
+    std::function<ServiceReport::Rows()> shown_;
+    QAction* preview_ = nullptr;
+    QAction* print_ = nullptr;
+    QAction* pdf_ = nullptr;
+    // Kept, so that it offers the last chosen name again.
+    UserDialogs::FileDialog pdfDialog_;
+};
