@@ -13,10 +13,8 @@
 
 #include <QLabel>
 #include <QMenu>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
-#include <QUrl>
 
 namespace {
 
@@ -218,15 +216,7 @@ TEST_F(Images, DroppedFilesOpenAsTheirKind) {
             return int(QDialog::Rejected);
         };
         dialogs.answers = {row.cancel ? UserDialogs::Answer::Cancel : UserDialogs::Answer::Discard};
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(row.file)});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        enter.setAccepted(false);
-        QApplication::sendEvent(form.get(), &enter);
-        EXPECT_TRUE(enter.isAccepted());
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(form.get(), &drop);
-        QCoreApplication::processEvents();
+        EXPECT_TRUE(dropFile(*form, row.file));
         ASSERT_GE(dialogs.shown.size(), 1u);
         EXPECT_EQ(dialogs.shown[0].text, kQuestion);
         EXPECT_EQ(importShown, row.importDialogs);
