@@ -75,7 +75,28 @@ QString StatusTexts::file(FileStatus status, bool dump, uint64_t fileSize, uint6
             .arg(fileSize);
     case FileStatus::DecoderFailed:
         return QStringLiteral("Ошибка декодирования данных.");
+    case FileStatus::NotAnImage:
+        return QStringLiteral("Файл не является образом таблетки: образ занимает 512 или 544 "
+                              "байт.");
     case FileStatus::CannotOpen:
+        break;
+    }
+    return QString::fromUtf8(filemessages::kOpenForReadingFailed);
+}
+
+QString StatusTexts::archive(ReadoutArchive::Status status) {
+    switch (status) {
+    case ReadoutArchive::Status::Done:
+        return {};
+    case ReadoutArchive::Status::CannotCreate:
+        return QString::fromUtf8(filemessages::kOpenForSavingFailed);
+    case ReadoutArchive::Status::WriteFailed:
+        return QString::fromUtf8(filemessages::kSaveFailed);
+    case ReadoutArchive::Status::Damaged:
+        return QStringLiteral("Файл архива поврежден: считывание не может быть открыто.");
+    case ReadoutArchive::Status::CannotRemove:
+        return QStringLiteral("Считывание не удалено из архива.");
+    case ReadoutArchive::Status::CannotRead:
         break;
     }
     return QString::fromUtf8(filemessages::kOpenForReadingFailed);

@@ -2,6 +2,7 @@
 
 #include "BindingStatus.h"
 #include "FileStatus.h"
+#include "ReadoutArchive.h"
 
 #include <QString>
 
@@ -30,4 +31,6 @@ public:
     // A file's status; `dump` for an import's bin file, else a log file. A
     // refused range names the dump's size in `fileSize`. Empty for Ok.
     static QString file(FileStatus status, bool dump, uint64_t fileSize, uint64_t limit);
+    // A failed load, save or removal of a kept read-out. Empty for Done.
+    static QString archive(ReadoutArchive::Status status);
 };

@@ -4,9 +4,11 @@
 #include "AutomationError.h"
 #include "BusyCursor.h"
 #include "CorrectionHistory.h"
+#include "DropHandler.h"
 #include "EventGrid.h"
 #include "EventTableModel.h"
 #include "ExcelExport.h"
+#include "JudgementView.h"
 #include "LogFileIo.h"
 #include "LogFileReader.h"
 #include "MainFrame.h"
@@ -18,9 +20,9 @@
 #include "TImportBin.h"
 #include "TStatusForm.h"
 #include "TabletDataLoader.h"
+#include "TabletImageMenu.h"
 #include "WindowParts.h"
 #include "ui_TForm1.h"
-#include "ui_TStatusForm.h"
 
 #include <QCloseEvent>
 #include <QFile>
@@ -35,8 +37,6 @@ const QString kWaitingPrompt = QStringLiteral("Поднесите электро
 const QString kErrorDialogCaption = QStringLiteral("Ошибка");
 // The caption of the framework's standard error dialog, which shows file errors.
 const QString kFileErrorCaption = QStringLiteral("Error");
-const QString kUnknownTablet =
-    QStringLiteral("Неизвестный номер таблетки. Данные не могут быть отображены");
 const QString kShowEventsQuestion =
     QStringLiteral("Данные считаны. Отобразить информацию о событиях?");
 
@@ -66,6 +66,8 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
                                      [this] { return MenuSaveClick(); });
     connect(history_, &CorrectionHistory::eventsChanged, this, [this] { grid_->fill(events()); });
     reportMenu_ = new ReportMenu(*this, *env_.dialogs);
+    imageMenu_ = new TabletImageMenu(*this, *env_.dialogs, archive_->archive(), env_.clock);
+    new DropHandler(*this, *imageMenu_);
 
     connect(ui->MenuStart, &QAction::triggered, this, &TForm1::MenuStartClick);
     connect(ui->MenuStop, &QAction::triggered, this, &TForm1::MenuStopClick);
@@ -104,6 +106,7 @@ std::unique_ptr<TForm1> TForm1::startUp(UserDialogs& dialogs) {
 
 void TForm1::createDialogs() {
     statusForm_ = new TStatusForm(this);
+    view_ = std::make_unique<JudgementView>(*this, *statusForm_, *panel1_, *panel2_, *env_.dialogs);
     dateTimeSelect_ = new TDateTimeSelect(this);
     about_ = new TAbout(this);
     form4_ = new TForm4(
@@ -168,24 +171,8 @@ void TForm1::showReport(const ReadOutReport& report) {
         MenuStopClick();
         return;
     }
-    const ReadOutOutcome& outcome = report.judgement;
-    readOutResult_ = outcome.result;
-    Ui::TStatusForm& info = *statusForm_->ui;
-    info.VerEdit->setText(QString::fromStdString(outcome.versionLine));
-    if (outcome.errorMessage) {
-        message(this, QString::fromStdString(*outcome.errorMessage), kErrorDialogCaption,
-                UserDialogs::Buttons::Ok, UserDialogs::Icon::Error);
-        MenuStopClick();
-    }
-    if (outcome.tabletLines) {
-        statusForm_->showTablet(outcome);
-        panel1_->setText(info.DeviceNameEdit->text());
-        panel2_->setText(info.CurTimeEdit->text());
-    }
-    if (outcome.unknownTablet) {
-        clearTabletLines();
-        message(nullptr, kUnknownTablet, QString());
-    }
+    readOutResult_ = report.judgement.result;
+    view_->show(report.judgement, [this] { MenuStopClick(); });
     archive_->keep(report);
     if (!report.decodes() || message(nullptr, kShowEventsQuestion, QString(),
                                      UserDialogs::Buttons::YesNo) != UserDialogs::Answer::Yes)
@@ -200,12 +187,6 @@ void TForm1::installLog(EventLog log) {
     log_ = std::make_unique<EventLog>(std::move(log));
     history_->clear();
     grid_->fill(events());
-}
-
-void TForm1::clearTabletLines() {
-    statusForm_->clearTablet();
-    panel1_->clear();
-    panel2_->clear();
 }
 
 void TForm1::showData(bool show) {
@@ -320,8 +301,12 @@ void TForm1::openLogFile(const QString& name) {
     if (opened.status != FileStatus::Ok)
         fileError(
             StatusTexts::file(opened.status, false, opened.fileSize, LogFileReader::kMaxFileSize));
-    if (opened.log)
-        showLog(std::move(*opened.log));
+    if (!opened.log)
+        return;
+    // the panels describe a tablet, not a file
+    panel1_->clear();
+    panel2_->clear();
+    showLog(std::move(*opened.log));
 }
 
 void TForm1::B1Click() {
@@ -330,8 +315,11 @@ void TForm1::B1Click() {
     // one for this import; a typed name need not exist
     const QString name =
         env_.dialogs->chooseFile({this, QStringLiteral("ImportFileDialog"), false, false, false});
-    if (name.isEmpty())
-        return;
+    if (!name.isEmpty())
+        importBinFile(name);
+}
+
+void TForm1::importBinFile(const QString& name) {
     MainFrame frame(this, *env_.dialogs, env_.clock);
     if (std::optional<EventLog> log = frame.importBin(name))
         showLog(std::move(*log));

@@ -18,6 +18,8 @@ class TForm1;
 class ArchiveKeeper;
 class CorrectionHistory;
 class EventGrid;
+class JudgementView;
+class TabletImageMenu;
 class EventTableModel;
 class QLabel;
 class ReportMenu;
@@ -72,6 +74,8 @@ public:
     CorrectionHistory& history() const { return *history_; }
     ArchiveKeeper& archive() const { return *archive_; }
     ReportMenu& reportMenu() const { return *reportMenu_; }
+    JudgementView& judgementView() const { return *view_; }
+    TabletImageMenu& imageMenu() const { return *imageMenu_; }
 
     // Replaces the list on display and refills the table.
     void installLog(EventLog log);
@@ -81,6 +85,10 @@ public:
     const QString& versionText() const { return versionText_; }
     // Opens a saved log file and shows it, as "Открыть" does after its dialog.
     void openLogFile(const QString& name);
+    // The import dialog of a bin file already chosen, as "Импорт из bin" shows it.
+    void importBinFile(const QString& name);
+    // A list opened, imported or decoded from an image, on display.
+    void showLog(EventLog log);
 
 public slots:
     // True when the list was saved.
@@ -115,10 +123,7 @@ private:
     // The message of an OpenSession failure; false when there was one.
     bool reportOpenFailure(BindingStatus status);
     void showReport(const ReadOutReport& report);
-    void clearTabletLines();
     void fileError(const QString& text);
-    // A list opened or imported, on display.
-    void showLog(EventLog log);
 
     AppEnvironment env_;
     bool closeAtStart_ = false;
@@ -127,6 +132,8 @@ private:
     CorrectionHistory* history_ = nullptr; // owned by the window
     ReportMenu* reportMenu_ = nullptr;     // owned by the window
     std::unique_ptr<ArchiveKeeper> archive_;
+    std::unique_ptr<JudgementView> view_;
+    TabletImageMenu* imageMenu_ = nullptr; // owned by the window
     uint8_t readOutResult_ = 0;
     QString versionText_;
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr uint8_t kDs1994 = 4;
+constexpr uint8_t kDs1994 = ReadOutJudgement::kDs1994;
 
 struct FamilyRow {
     uint8_t family;
@@ -27,6 +27,16 @@ bool ReadOutJudgement::clockConfirms(const TabletReading& reading) {
     const uint32_t copied = reading.image.clockSeconds();
     const uint32_t read = le::read32(reading.clock.data() + 1);
     return read >= copied && read - copied <= reading.secondsTaken;
+}
+
+TabletReading ReadOutJudgement::imageReading(const TabletImage& image,
+                                             const std::array<uint8_t, 8>& rom) {
+    TabletReading reading;
+    reading.rom = rom;
+    reading.image = image;
+    reading.clockStable = true;
+    reading.clock = image.clockBytes();
+    return reading;
 }
 
 ReadOutOutcome ReadOutJudgement::judge(const TabletReading& reading) {

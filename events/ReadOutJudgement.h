@@ -44,11 +44,18 @@ struct ReadOutOutcome {
 // clock, the device rule.
 class ReadOutJudgement {
 public:
+    static constexpr uint8_t kDs1994 = 4;
     static constexpr uint8_t kNotFilled = 253;
     static constexpr uint8_t kCheckFailed = 254;
     static constexpr uint8_t kUnknownFamily = 255;
 
     static ReadOutOutcome judge(const TabletReading& reading);
+
+    // An image kept in a file, as a reading: the device of `rom` (a DS1994 when
+    // none is known), its clock the image's own register page, which cannot
+    // have been lifted mid-read.
+    static TabletReading imageReading(const TabletImage& image,
+                                      const std::array<uint8_t, 8>& rom = {kDs1994});
 
     // The clock read after the memory proves the tablet stayed to the end: it
     // was stable, and shows the seconds the copied clock bytes show, or later

@@ -10,4 +10,5 @@ enum class FileStatus {
     WriteFailed,   // writing or replacing failed; the old file is untouched
     RangeRefused,  // import addresses outside the dump
     DecoderFailed, // decoding gave up (no memory left, say); nothing imported
+    NotAnImage,    // a tablet image file of neither 512 nor 544 bytes
 };

@@ -41,6 +41,9 @@ LogFileIo::Opened LogFileIo::openLogFile(const std::string& path, datetime::Cloc
     EventCollection events;
     const LogFileReader::End end = LogFileReader::read(file, events);
     result.status = LogFileReader::isReadError(end) ? FileStatus::ReadFailed : FileStatus::Ok;
+    // a file without one whole block gives no list, so none on display is replaced
+    if (events.empty() && result.status != FileStatus::Ok)
+        return result;
     std::shared_ptr<const TabletDataParserBase> rule =
         makeParser(segmentRuleVariant(events), std::move(clock));
     result.log.emplace(std::move(events), std::move(rule), EventLog::Origin::File);

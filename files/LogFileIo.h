@@ -15,7 +15,8 @@ class LogFileIo {
 public:
     struct Opened {
         FileStatus status = FileStatus::CannotOpen;
-        // The whole blocks read: also after ReadFailed, which still shows them.
+        // The whole blocks read: also after ReadFailed, which still shows them;
+        // none when not one block was whole.
         std::optional<EventLog> log;
         uint64_t fileSize = 0; // as found, also when too large
     };

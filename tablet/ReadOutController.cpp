@@ -91,15 +91,27 @@ void ReadOutController::take(const TabletReadout& readout) {
     if (readout.status == BindingStatus::AdapterFailure)
         report.kind = ReadOutReport::Kind::AdapterFailure;
     else
-        report.judgement = ReadOutJudgement::judge(readout.reading);
+        report = judge(readout.reading);
     emit finished(report);
 }
 
+ReadOutReport ReadOutController::judge(const TabletReading& reading) {
+    ReadOutReport report;
+    report.reading = reading;
+    report.judgement = ReadOutJudgement::judge(reading);
+    return report;
+}
+
 std::optional<EventLog> ReadOutController::decode(const ReadOutReport& report) const {
+    return decode(report, clock_);
+}
+
+std::optional<EventLog> ReadOutController::decode(const ReadOutReport& report,
+                                                  const datetime::Clock& clock) {
     if (!report.decodes())
         return std::nullopt;
     std::shared_ptr<const TabletDataParserBase> decoder =
-        makeParser(*report.judgement.variant, clock_);
+        makeParser(*report.judgement.variant, clock);
     auto events =
         decoder->decodeImage(report.reading.image.bytes(), TabletImage::kHeadersAndEvents);
     EventLog log(std::move(*events), std::move(decoder), EventLog::Origin::ReadOut);

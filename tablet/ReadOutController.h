@@ -41,6 +41,11 @@ public:
     TabletDataLoader* reader() const { return readers_.current(); }
     // The events of a report that decodes, by the decoder its judgement names.
     std::optional<EventLog> decode(const ReadOutReport& report) const;
+    // ... with `clock` as the computer's clock (a kept read-out's own time).
+    static std::optional<EventLog> decode(const ReadOutReport& report,
+                                          const datetime::Clock& clock);
+    // The report of a reading that needs no reader: an image kept in a file.
+    static ReadOutReport judge(const TabletReading& reading);
 
 signals:
     // A read-out heard, judged: on the controller's thread.

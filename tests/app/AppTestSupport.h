@@ -11,7 +11,10 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 #include <deque>
 #include <functional>
@@ -124,4 +127,18 @@ inline void expectDataShown(TForm1& form) {
     EXPECT_TRUE(form.ui->SpeedButSave->isEnabled());
     EXPECT_TRUE(form.ui->MenuExportExcel->isEnabled());
     EXPECT_TRUE(form.ui->SpeedButExport->isEnabled());
+}
+
+// Drops a file on the window as a file manager would; true when the window
+// took the drag. The questions and dialogs it leads to have run on return.
+inline bool dropFile(TForm1& form, const QString& file) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.setAccepted(false);
+    QApplication::sendEvent(&form, &enter);
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&form, &drop);
+    QCoreApplication::processEvents();
+    return enter.isAccepted();
 }

@@ -5,6 +5,9 @@
 #include "ui_TForm1.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -103,7 +106,7 @@ TEST_F(LogFiles, FileGivenAtStartOpensAsOpenDoes) {
     } rows[] = {
         {QString::fromStdString(dataFile("200-blocks.log").string()), "", 200},
         {QString::fromStdString(dataFile("cut-at-20.log").string()), "Ошибка чтения данных.", 1},
-        {QString::fromStdString(dataFile("empty.log").string()), "Ошибка чтения данных.", 0},
+        {QString::fromStdString(dataFile("empty.log").string()), "Ошибка чтения данных.", -1},
         {path("missing.log"), "Ошибка открытия файла для чтения.", -1},
         {path("folder"), "Ошибка открытия файла для чтения.", -1},
     };
@@ -162,6 +165,60 @@ TEST_F(LogFiles, FailedSavesSayWhy) {
     }
     expectFileError(*form, "Ошибка сохранения данных.");
     EXPECT_EQ(form->events()->count(), 10000);
+}
+
+// A failed open or a refused save leaves the list, its unsaved corrections, the
+// status bar and the file as they were; an open that shows whole blocks
+// empties the panels, which describe a tablet and not a file.
+TEST_F(LogFiles, FailuresLeaveEverythingAsItWas) {
+    const std::vector<uint8_t> oneBlock = fileBytes(dataFile("one-block.log"));
+    writeBytes(dir_ / "cut-in-first.log", {oneBlock.begin(), oneBlock.begin() + 20});
+    writeBytes(dir_ / "read-only.log", oneBlock);
+    ASSERT_EQ(chmod((dir_ / "read-only.log").c_str(), 0444), 0);
+    const struct {
+        QString file;
+        bool save;
+        QString message;
+        int events; // after the open; -1: the corrected list stays
+    } rows[] = {
+        {QString::fromStdString(dataFile("empty.log").string()), false, "Ошибка чтения данных.",
+         -1},
+        {path("cut-in-first.log"), false, "Ошибка чтения данных.", -1},
+        {path("read-only.log"), true, "Ошибка открытия файла для сохранения.", -1},
+        {QString::fromStdString(dataFile("two-blocks.log").string()), false, "", 2},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.file.toStdString());
+        dialogs = ScriptedDialogs();
+        auto form = makeForm();
+        show(*form, 124);
+        form->statusPanel(0)->setText("Номер устройства: 7");
+        ASSERT_FALSE(correctedByOneHour(*form, dialogs, 3).empty());
+        const EventCollection before = *form->events();
+        dialogs.shown.clear();
+        dialogs.answers = {UserDialogs::Answer::Discard};
+        dialogs.fileNames = {row.file};
+        if (row.save)
+            form->MenuSaveClick();
+        else
+            form->MenuOpenClick();
+        QStringList texts;
+        if (!row.save)
+            texts << "Время событий исправлено, но список не сохранен. Сохранить изменения?";
+        if (!row.message.isEmpty())
+            texts << row.message;
+        EXPECT_EQ(dialogs.texts(), texts);
+        EXPECT_EQ(fileBytes(dir_ / "read-only.log"), oneBlock);
+        if (row.events < 0) {
+            expectSameEvents(before, *form->events(), true);
+            EXPECT_TRUE(form->isWindowModified());
+            EXPECT_EQ(form->statusPanel(0)->text(), "Номер устройства: 7");
+        } else {
+            EXPECT_EQ(form->events()->count(), row.events);
+            EXPECT_FALSE(form->isWindowModified());
+            EXPECT_EQ(form->statusPanel(0)->text(), "");
+        }
+    }
 }
 
 } // namespace

@@ -159,7 +159,7 @@ TEST_F(History, UndoingPastTheSaveMarksTheListAgain) {
 }
 
 // What each answer does for each action that would drop the list.
-enum class Action { Close, Open, Import, ReadOut };
+enum class Action { Close, Open, Import, ReadOut, Drop };
 enum class Reply { Save, SaveCancelled, SaveFailing, Discard, Cancel };
 
 TEST_F(History, TheQuestionBeforeDroppingUnsavedCorrections) {
@@ -172,7 +172,8 @@ TEST_F(History, TheQuestionBeforeDroppingUnsavedCorrections) {
                    {Reply::SaveFailing, false, false},
                    {Reply::Discard, true, false},
                    {Reply::Cancel, false, false}};
-    for (Action action : {Action::Close, Action::Open, Action::Import, Action::ReadOut}) {
+    for (Action action :
+         {Action::Close, Action::Open, Action::Import, Action::ReadOut, Action::Drop}) {
         for (const auto& r : replies) {
             SCOPED_TRACE(testing::Message() << int(action) << " " << int(r.reply));
             std::filesystem::remove(files_ / "saved.log");
@@ -208,6 +209,9 @@ TEST_F(History, TheQuestionBeforeDroppingUnsavedCorrections) {
             case Action::ReadOut:
                 form->MenuStartClick();
                 break;
+            case Action::Drop:
+                dropFile(*form, path("other.log"));
+                break;
             }
 
             ASSERT_GE(dialogs.shown.size(), 1u);
@@ -234,7 +238,7 @@ TEST_F(History, TheQuestionBeforeDroppingUnsavedCorrections) {
             if (action == Action::Close) {
                 EXPECT_EQ(closed, r.goesOn);
             }
-            if (action == Action::Open && r.goesOn) {
+            if ((action == Action::Open || action == Action::Drop) && r.goesOn) {
                 EXPECT_EQ(form->events()->count(), 30);
             } else {
                 expectSameEvents(corrected, *form->events(), true);

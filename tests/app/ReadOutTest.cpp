@@ -5,8 +5,8 @@
 #include "events/DecoderTestSupport.h"
 #include "ui_TStatusForm.h"
 
-#include <QDateTime>
 #include <QLabel>
+#include <QTimeZone>
 #include <dlfcn.h>
 
 namespace {
@@ -182,6 +182,14 @@ TabletImage segmentImage() {
 
 class TimeCorrection : public ReadOut {
 protected:
+    // Both pickers moved, so that a shift over midnight is one shift.
+    static void shiftPickers(TDateTimeSelect& d, int seconds) {
+        const QDateTime t =
+            QDateTime(d.ui->DatePicker->date(), d.ui->TimePicker->time(), QTimeZone::utc())
+                .addSecs(seconds);
+        d.ui->DatePicker->setDate(t.date());
+        d.ui->TimePicker->setTime(t.time());
+    }
     std::unique_ptr<TForm1> shownList(const TabletImage& image) {
         craftedTablet("seg", image);
         auto form = makeForm();
@@ -202,14 +210,7 @@ protected:
 
 TEST_F(TimeCorrection, TheDialogsTimeMovesTheSegmentOnDisplay) {
     auto form = shownList(segmentImage());
-    // an hour later, the date too when that crosses midnight: the tablet's clock
-    // dates the events, so they may lie at any time of day
-    pick([](TDateTimeSelect& d) {
-        const QDateTime later =
-            QDateTime(d.ui->DatePicker->date(), d.ui->TimePicker->time(), Qt::UTC).addSecs(3600);
-        d.ui->DatePicker->setDate(later.date());
-        d.ui->TimePicker->setTime(later.time());
-    });
+    pick([](TDateTimeSelect& d) { shiftPickers(d, 3600); });
     form->InfoGridDblClick(form->model()->index(5, 2));
     for (int i = 0; i < form->events()->count(); ++i)
         EXPECT_NEAR(form->events()->at(i).time - before_[static_cast<size_t>(i)],
@@ -250,9 +251,7 @@ TEST_F(TimeCorrection, CorrectionMarkGoesForTheGarageSegment) {
     };
     ASSERT_TRUE(marked(3));
     ASSERT_FALSE(marked(1));
-    pick([](TDateTimeSelect& d) {
-        d.ui->TimePicker->setTime(d.ui->TimePicker->time().addSecs(-600));
-    });
+    pick([](TDateTimeSelect& d) { shiftPickers(d, -600); });
     form->InfoGridDblClick(model.index(4, EventTableModel::Time));
     for (int i = 0; i < 7; ++i)
         EXPECT_EQ(marked(i), i > 5) << i; // the power-up at 5 closes the run 3..5

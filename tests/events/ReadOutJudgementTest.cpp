@@ -346,6 +346,65 @@ TEST(ReadOutJudgement, TabletLinesAndTheYearWidened) {
     }
 }
 
+// An image kept in a file is judged as a reading of it: the same checks and
+// messages, the device rule, and the image's own clock for the date.
+TEST(ReadOutJudgement, AnImageIsJudgedAsAReadingOfIt) {
+    const struct {
+        const char* name;
+        std::function<void(TabletReading&)> change;
+        uint8_t result;
+        std::optional<std::string> error;
+        std::optional<Variant> variant;
+    } rows[] = {
+        {"main", kAsRead, 4, {}, Variant::Main},
+        {"garage",
+         [](TabletReading& r) { r.image.setDeviceNumber(3), r.image.seal(); },
+         4,
+         {},
+         Variant::Garage},
+        {"first header", [](TabletReading& r) { r.image.bytes()[3] ^= 1; }, 254, kFirst, {}},
+        {"event sum", [](TabletReading& r) { r.image.bytes()[200] ^= 1; }, 254, kSum, {}},
+        {"only the read command",
+         [](TabletReading& r) { fillControllerPart(r, 0x00); },
+         253,
+         kNotFilled,
+         {}},
+        {"erased", [](TabletReading& r) { fillControllerPart(r, 0xFF); }, 253, kNotFilled, {}},
+        // a 512-byte image: no register page, so no clock to contradict it
+        {"no register page",
+         [](TabletReading& r) {
+             for (size_t k = 512; k < TabletImage::kSize; ++k)
+                 r.image.bytes()[k] = 0;
+         },
+         4,
+         {},
+         Variant::Main},
+    };
+    for (const auto& row : rows) {
+        TabletReading r = reading(4, 7);
+        row.change(r);
+        const TabletReading fromImage = ReadOutJudgement::imageReading(r.image);
+        EXPECT_EQ(fromImage.familyCode(), 4) << row.name;
+        EXPECT_EQ(fromImage.image.bytes(), r.image.bytes()) << row.name;
+        const ReadOutOutcome out = ReadOutJudgement::judge(fromImage);
+        EXPECT_EQ(out.result, row.result) << row.name;
+        EXPECT_EQ(out.versionLine, "Версия DS1994") << row.name;
+        EXPECT_EQ(out.errorMessage, row.error) << row.name;
+        EXPECT_EQ(out.variant, row.variant) << row.name;
+    }
+    const ReadOutOutcome dated =
+        ReadOutJudgement::judge(ReadOutJudgement::imageReading(reading(4, 7).image));
+    EXPECT_EQ(dated.year, 2020);
+    EXPECT_EQ(dated.month, 2);
+    EXPECT_EQ(dated.day, 29);
+    // a kept ROM code of another family is judged as that family
+    const std::array<uint8_t, 8> ds1993{6, 1, 2, 3, 4, 5, 6, 0};
+    const ReadOutOutcome other =
+        ReadOutJudgement::judge(ReadOutJudgement::imageReading(reading(6, 8).image, ds1993));
+    EXPECT_EQ(other.versionLine, "Версия DS1993");
+    EXPECT_EQ(other.variant, Variant::Military);
+}
+
 TEST(VariantTable, DeviceRuleNamesAndImportItems) {
     const std::pair<uint8_t, Variant> devices[] = {{7, Variant::Main},
                                                    {8, Variant::Military},

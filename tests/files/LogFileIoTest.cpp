@@ -28,6 +28,8 @@ std::vector<uint8_t> garageWithPowerUps() {
 TEST(LogFileIo, OpenKeepsEveryWholeBlockAndNamesTheEnd) {
     const TempFolder tmp;
     std::filesystem::create_directory(tmp.path() / "folder");
+    const auto oneBlock = fileBytes(dataFile("one-block.log"));
+    writeBytes(tmp.path() / "cut-in-first.log", {oneBlock.begin(), oneBlock.begin() + 20});
     const struct {
         std::string file;
         FileStatus status;
@@ -39,8 +41,10 @@ TEST(LogFileIo, OpenKeepsEveryWholeBlockAndNamesTheEnd) {
         {name(dataFile("cut-at-01.log")), FileStatus::ReadFailed, 1, 0},
         {name(dataFile("cut-at-20.log")), FileStatus::ReadFailed, 1, 0},
         {name(dataFile("length-past-end.log")), FileStatus::ReadFailed, 1, 0},
-        {name(dataFile("length-ffffffff.log")), FileStatus::ReadFailed, 0, 0},
-        {name(dataFile("empty.log")), FileStatus::ReadFailed, 0, 0},
+        // not one whole block: no list to replace the one on display
+        {name(dataFile("length-ffffffff.log")), FileStatus::ReadFailed, -1, 0},
+        {name(dataFile("empty.log")), FileStatus::ReadFailed, -1, 0},
+        {name(tmp.path() / "cut-in-first.log"), FileStatus::ReadFailed, -1, 0},
         {name(tmp.path() / "missing.log"), FileStatus::CannotOpen, -1, 0},
         {name(tmp.path() / "folder"), FileStatus::CannotOpen, -1, 0},
         {"/dev/zero", FileStatus::CannotOpen, -1, 0},

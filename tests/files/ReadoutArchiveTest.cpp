@@ -312,6 +312,27 @@ TEST(ReadoutArchiveHostile, FoldersThatCannotBeWrittenGiveAStatus) {
     EXPECT_EQ(fileBytes(temp.path() / "file"), std::vector<uint8_t>{1});
 }
 
+// A folder the user may read but not write still lists; only keeping fails.
+TEST(ReadoutArchiveHostile, UnwritableFolderStillLists) {
+    const TempFolder temp;
+    const fs::path folder = temp.path() / "readouts";
+    fs::create_directory(folder);
+    writeBytes(folder / kMainName, archiveFile(kMainName));
+    writeBytes(folder / "junk", std::vector<uint8_t>(640, 'j'));
+    ASSERT_EQ(chmod(folder.c_str(), 0555), 0);
+    const ReadoutArchive archive(folder.string());
+    const auto entries = archive.list();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_FALSE(entries[0].damaged);
+    EXPECT_TRUE(entries[1].damaged);
+    // the superuser writes where the mode says no
+    if (geteuid() != 0) {
+        EXPECT_EQ(archive.store(TabletImage(imageFile("main-image.bin")), mainRecord()),
+                  ReadoutArchive::Status::CannotCreate);
+    }
+    chmod(folder.c_str(), 0755);
+}
+
 TEST(ReadoutArchiveHostile, FullDiskLeavesNothingBehind) {
     const TempFolder temp;
     const ReadoutArchive archive((temp.path() / "readouts").string());

@@ -1,0 +1,34 @@
+#include "TabletImageFile.h"
+
+#include "InputFile.h"
+
+#include <vector>
+
+FileStatus TabletImageFile::load(const std::string& path, TabletImage& image) {
+    InputFile file;
+    // a larger file is refused unread, whatever its size
+    switch (file.open(path, TabletImage::kSize)) {
+    case InputFile::Status::Opened:
+        break;
+    case InputFile::Status::TooLarge:
+        return FileStatus::NotAnImage;
+    case InputFile::Status::ReadFailed:
+        return FileStatus::ReadFailed;
+    case InputFile::Status::CannotOpen:
+    case InputFile::Status::NotAFile:
+        return FileStatus::CannotOpen;
+    }
+    if (file.size() != TabletImage::kSize && file.size() != TabletImage::kHeadersAndEvents)
+        return FileStatus::NotAnImage;
+    std::vector<uint8_t> bytes;
+    if (!file.readAll(bytes))
+        return FileStatus::ReadFailed;
+    image = TabletImage(bytes);
+    return FileStatus::Ok;
+}
+
+bool TabletImageFile::looksLikeImage(const std::string& path) {
+    TabletImage image;
+    return load(path, image) == FileStatus::Ok && image.headerValid(TabletImage::kFirstHeader) &&
+           image.headerValid(TabletImage::kSecondHeader);
+}
