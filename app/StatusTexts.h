@@ -30,4 +30,6 @@ public:
     // A file's status; `dump` for an import's bin file, else a log file. A
     // refused range names the dump's size in `fileSize`. Empty for Ok.
     static QString file(FileStatus status, bool dump, uint64_t fileSize, uint64_t limit);
+    // The caption of the framework's standard error dialog, which shows file errors.
+    static QString fileErrorCaption() { return QStringLiteral("Error"); }
 };

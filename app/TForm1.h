@@ -19,6 +19,7 @@ class ArchiveKeeper;
 class CorrectionHistory;
 class EventGrid;
 class EventTableModel;
+class FilterBar;
 class QLabel;
 class TAbout;
 class TDateTimeSelect;
@@ -70,6 +71,7 @@ public:
     uint8_t readOutResult() const { return readOutResult_; }
     CorrectionHistory& history() const { return *history_; }
     ArchiveKeeper& archive() const { return *archive_; }
+    FilterBar& filterBar() const { return *filterBar_; }
 
     // Replaces the list on display and refills the table.
     void installLog(EventLog log);
@@ -129,6 +131,7 @@ private:
 
     EventTableModel* model_ = nullptr;
     std::unique_ptr<EventGrid> grid_;
+    FilterBar* filterBar_ = nullptr; // owned by the window
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     TStatusForm* statusForm_ = nullptr;
