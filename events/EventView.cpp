@@ -19,47 +19,6 @@ std::string collationKey(const std::string& text) {
     return key;
 }
 
-// A list holds a few hundred distinct texts however long it is: they are
-// ranked once, and the rows ordered by rank.
-std::vector<int> byInfoText(const EventCollection& events, bool descending) {
-    std::unordered_map<std::string_view, int> distinct;
-    std::vector<int> textOfRow(static_cast<size_t>(events.count()));
-    std::vector<const std::string*> texts;
-    for (int row = 0; row < events.count(); ++row) {
-        const std::string& text = events.at(row).infoText;
-        const auto [it, added] = distinct.emplace(text, static_cast<int>(texts.size()));
-        if (added)
-            texts.push_back(&text);
-        textOfRow[static_cast<size_t>(row)] = it->second;
-    }
-    std::vector<std::string> keys;
-    keys.reserve(texts.size());
-    for (const std::string* text : texts)
-        keys.push_back(collationKey(*text));
-    std::vector<int> byText(texts.size());
-    for (size_t i = 0; i < byText.size(); ++i)
-        byText[i] = static_cast<int>(i);
-    std::sort(byText.begin(), byText.end(), [&](int a, int b) {
-        const auto ka = static_cast<size_t>(a);
-        const auto kb = static_cast<size_t>(b);
-        return keys[ka] != keys[kb] ? keys[ka] < keys[kb] : *texts[ka] < *texts[kb];
-    });
-    std::vector<size_t> rank(texts.size());
-    for (size_t r = 0; r < byText.size(); ++r)
-        rank[static_cast<size_t>(byText[r])] = descending ? byText.size() - 1 - r : r;
-
-    // Counting by rank keeps the list order within one text.
-    std::vector<size_t> start(texts.size() + 1, 0);
-    for (int t : textOfRow)
-        ++start[rank[static_cast<size_t>(t)] + 1];
-    for (size_t r = 1; r < start.size(); ++r)
-        start[r] += start[r - 1];
-    std::vector<int> order(textOfRow.size());
-    for (size_t row = 0; row < textOfRow.size(); ++row)
-        order[start[rank[static_cast<size_t>(textOfRow[row])]]++] = static_cast<int>(row);
-    return order;
-}
-
 // A time that is no number (a foreign log file may hold one) sorts last.
 bool earlier(double a, double b) {
     return !std::isnan(a) && (std::isnan(b) || a < b);
@@ -83,8 +42,62 @@ std::vector<int> byKey(const EventCollection& events, bool descending, Key key, 
 
 } // namespace
 
+const EventView::Texts& EventView::texts() {
+    if (texts_)
+        return *texts_;
+    texts_.emplace();
+    Texts& t = *texts_;
+    std::unordered_map<std::string_view, int> index;
+    const auto idOf = [&](const std::string& text) {
+        const auto [it, added] = index.emplace(text, static_cast<int>(t.distinct.size()));
+        if (added)
+            t.distinct.push_back(&text);
+        return it->second;
+    };
+    const int count = events_ ? events_->count() : 0;
+    t.info.reserve(static_cast<size_t>(count));
+    t.note.reserve(static_cast<size_t>(count));
+    for (int row = 0; row < count; ++row) {
+        t.info.push_back(idOf(events_->at(row).infoText));
+        t.note.push_back(idOf(events_->at(row).noteText));
+    }
+    return t;
+}
+
+std::vector<int> EventView::byInfoText() {
+    const Texts& t = texts();
+    std::vector<std::string> keys;
+    keys.reserve(t.distinct.size());
+    for (const std::string* text : t.distinct)
+        keys.push_back(collationKey(*text));
+    std::vector<int> byText(t.distinct.size());
+    for (size_t i = 0; i < byText.size(); ++i)
+        byText[i] = static_cast<int>(i);
+    std::sort(byText.begin(), byText.end(), [&](int a, int b) {
+        const auto ka = static_cast<size_t>(a);
+        const auto kb = static_cast<size_t>(b);
+        return keys[ka] != keys[kb] ? keys[ka] < keys[kb] : *t.distinct[ka] < *t.distinct[kb];
+    });
+    std::vector<size_t> rank(byText.size());
+    for (size_t r = 0; r < byText.size(); ++r)
+        rank[static_cast<size_t>(byText[r])] = descending_ ? byText.size() - 1 - r : r;
+
+    // Counting by rank keeps the list order within one text.
+    std::vector<size_t> start(rank.size() + 1, 0);
+    for (int text : t.info)
+        ++start[rank[static_cast<size_t>(text)] + 1];
+    for (size_t r = 1; r < start.size(); ++r)
+        start[r] += start[r - 1];
+    std::vector<int> order(t.info.size());
+    for (size_t row = 0; row < t.info.size(); ++row)
+        order[start[rank[static_cast<size_t>(t.info[row])]]++] = static_cast<int>(row);
+    return order;
+}
+
 void EventView::setList(const EventCollection* events) {
     events_ = events;
+    texts_.reset();
+    texts(); // here rather than at the first keystroke, which should answer at once
     sortList();
     applyFilter();
 }
@@ -128,7 +141,7 @@ void EventView::sortList() {
             *events_, descending_, [](const EventInfo& e) { return e.time; }, earlier);
         break;
     case SortKey::Info:
-        order_ = byInfoText(*events_, descending_);
+        order_ = byInfoText();
         break;
     }
 }
@@ -138,10 +151,21 @@ void EventView::applyFilter() {
     if (identity() || !events_)
         return;
     const bool filtering = filter_.active();
+    // Each distinct text is searched once, not once for every event holding it.
+    std::vector<char> found;
+    if (!filter_.searchText().empty()) {
+        const Texts& t = texts();
+        found.reserve(t.distinct.size());
+        for (const std::string* text : t.distinct)
+            found.push_back(filter_.findsSearchText(*text) ? 1 : 0);
+    }
     const int count = events_->count();
     for (int i = 0; i < count; ++i) {
-        const int row = order_.empty() ? i : order_[static_cast<size_t>(i)];
-        if (!filtering || filter_.matches(events_->at(row)))
-            shown_.push_back(row);
+        const auto row = static_cast<size_t>(order_.empty() ? i : order_[static_cast<size_t>(i)]);
+        if (filtering && (!filter_.matchesBesidesSearch(events_->at(static_cast<int>(row))) ||
+                          (!found.empty() && !found[static_cast<size_t>(texts_->info[row])] &&
+                           !found[static_cast<size_t>(texts_->note[row])])))
+            continue;
+        shown_.push_back(static_cast<int>(row));
     }
 }

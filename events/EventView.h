@@ -3,6 +3,8 @@
 #include "EventCollection.h"
 #include "EventFilter.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 // Which events of a list are shown, and in which order: the rows of the list
@@ -15,6 +17,7 @@ public:
 
     // The list shown (null: none), taken afresh: after a new list and after
     // its events changed (a correction moves times, and with them the order).
+    // Until the next call the list's texts must stay as they are.
     void setList(const EventCollection* events);
     void setFilter(const EventFilter& filter);
     // Ties keep their list order, in either direction.
@@ -30,7 +33,17 @@ public:
     int listRow(int shownRow) const;
 
 private:
+    // A list holds a few hundred distinct texts however long it is: the search
+    // and the sort by text look at each once.
+    struct Texts {
+        std::vector<const std::string*> distinct;
+        std::vector<int> info; // per list row, an index into distinct
+        std::vector<int> note;
+    };
+
     bool identity() const { return order_.empty() && !filter_.active(); }
+    const Texts& texts();
+    std::vector<int> byInfoText();
     void sortList();
     void applyFilter();
 
@@ -38,6 +51,7 @@ private:
     EventFilter filter_;
     SortKey sortKey_ = SortKey::ListOrder;
     bool descending_ = false;
-    std::vector<int> order_; // every list row in sorted order; empty: list order
-    std::vector<int> shown_; // the rows of order_ that pass the filter
+    std::vector<int> order_;     // every list row in sorted order; empty: list order
+    std::vector<int> shown_;     // the rows of order_ that pass the filter
+    std::optional<Texts> texts_; // made with each list
 };
