@@ -9,7 +9,6 @@
 #include <QTableView>
 
 #include <algorithm>
-#include <array>
 
 namespace {
 
@@ -22,11 +21,33 @@ constexpr size_t kCachedTextWidths = 4096;
 EventGrid::EventGrid(QTableView& grid, EventTableModel& model) : grid_(grid), model_(model) {
     grid_.setModel(&model_);
     grid_.verticalHeader()->hide();
-    grid_.horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    grid_.horizontalHeader()->setStretchLastSection(false);
+    QHeaderView& header = *grid_.horizontalHeader();
+    header.setSectionResizeMode(QHeaderView::Interactive);
+    header.setStretchLastSection(false);
+    header.setSectionsClickable(true);
+    header.setSortIndicatorShown(true);
+    header.setSortIndicator(-1, Qt::AscendingOrder);
     grid_.setItemDelegateForColumn(EventTableModel::Mark, new IconCellDelegate(&grid_));
     grid_.setItemDelegateForColumn(EventTableModel::Type, new IconCellDelegate(&grid_));
     grid_.setIconSize(QSize(16, 16));
+
+    // A reset of the model gives the header its default widths back.
+    QObject::connect(&model_, &EventTableModel::modelAboutToBeReset, &connections_, [this] {
+        widthsBeforeReset_.clear();
+        for (int c = 0; c < EventTableModel::ColumnCount; ++c)
+            widthsBeforeReset_.push_back(grid_.columnWidth(c));
+    });
+    QObject::connect(&model_, &EventTableModel::modelReset, &connections_, [this] {
+        for (size_t c = 0; c < widthsBeforeReset_.size(); ++c)
+            grid_.setColumnWidth(static_cast<int>(c), widthsBeforeReset_[c]);
+        showSortIndicator();
+    });
+    QObject::connect(&header, &QHeaderView::sectionClicked, &connections_,
+                     [this](int column) { headerClicked(column); });
+}
+
+EventGrid::~EventGrid() {
+    grid_.setModel(nullptr);
 }
 
 int EventGrid::textWidth(const std::string& text) {
@@ -67,20 +88,38 @@ void EventGrid::setupHeader() {
 }
 
 void EventGrid::fill(const EventCollection* events) {
-    std::array<int, EventTableModel::ColumnCount> widths{};
-    for (int c = 0; c < EventTableModel::ColumnCount; ++c)
-        widths[static_cast<size_t>(c)] = grid_.columnWidth(c);
     model_.setEvents(events);
     int widest = 0;
     if (events)
         for (const EventInfo& e : *events)
             widest = std::max(widest, textWidth(e.infoText));
-    widths[EventTableModel::Info] =
-        std::max(widths[EventTableModel::Info], widest + 10 + cellPadding());
-    for (int c = 0; c < EventTableModel::ColumnCount; ++c)
-        grid_.setColumnWidth(c, widths[static_cast<size_t>(c)]);
+    grid_.setColumnWidth(EventTableModel::Info, std::max(grid_.columnWidth(EventTableModel::Info),
+                                                         widest + 10 + cellPadding()));
 }
 
 void EventGrid::showBinary(bool show) {
     grid_.setColumnWidth(EventTableModel::Binary, show ? kBinaryColumnWidth : 0);
+}
+
+void EventGrid::headerClicked(int column) {
+    if (const auto key = EventTableModel::sortKeyOf(column)) {
+        const EventView& view = model_.view();
+        if (view.sortKey() != *key)
+            model_.setSort(*key, false);
+        else if (!view.descending())
+            model_.setSort(*key, true);
+        else
+            model_.setSort(EventView::SortKey::ListOrder, false);
+    }
+    showSortIndicator(); // the header flips its arrow on any click
+}
+
+void EventGrid::showSortIndicator() {
+    const EventView& view = model_.view();
+    int column = -1;
+    for (int c = 0; c < EventTableModel::ColumnCount; ++c)
+        if (EventTableModel::sortKeyOf(c) == view.sortKey())
+            column = c;
+    grid_.horizontalHeader()->setSortIndicator(column, view.descending() ? Qt::DescendingOrder
+                                                                         : Qt::AscendingOrder);
 }

@@ -16,14 +16,57 @@ const std::array<QIcon, 6>& EventTableModel::categoryIcons() {
     return icons;
 }
 
+const std::array<QString, 6>& EventTableModel::categoryNames() {
+    static const std::array<QString, 6> names = {
+        QStringLiteral("Неисправность"),
+        QStringLiteral("Работа прибора, норма, нотификация"),
+        QStringLiteral("Тревога, неисправность зоны"),
+        QStringLiteral("Питание"),
+        QStringLiteral("Неизвестное событие"),
+        QStringLiteral("Информация по зоне: запуск, тушение, пожар"),
+    };
+    return names;
+}
+
+std::optional<EventView::SortKey> EventTableModel::sortKeyOf(int column) {
+    switch (column) {
+    case Number:
+        return EventView::SortKey::Number;
+    case Time:
+        return EventView::SortKey::Time;
+    case Info:
+        return EventView::SortKey::Info;
+    default:
+        return std::nullopt;
+    }
+}
+
 void EventTableModel::setEvents(const EventCollection* events) {
     beginResetModel();
     events_ = events;
+    view_.setList(events);
+    endResetModel();
+    emit listChanged();
+}
+
+void EventTableModel::setFilter(const EventFilter& filter) {
+    beginResetModel();
+    view_.setFilter(filter);
     endResetModel();
 }
 
+void EventTableModel::setSort(EventView::SortKey key, bool descending) {
+    beginResetModel();
+    view_.setSort(key, descending);
+    endResetModel();
+}
+
+int EventTableModel::listRow(const QModelIndex& index) const {
+    return index.isValid() && index.model() == this ? view_.listRow(index.row()) : -1;
+}
+
 int EventTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() || !events_ ? 0 : events_->count();
+    return parent.isValid() ? 0 : view_.shownCount();
 }
 
 int EventTableModel::columnCount(const QModelIndex& parent) const {
@@ -31,9 +74,11 @@ int EventTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant EventTableModel::data(const QModelIndex& index, int role) const {
-    if (!events_ || !index.isValid() || index.row() >= events_->count())
+    const int row = listRow(index);
+    if (!events_ || row < 0)
         return {};
-    const EventInfo& e = events_->at(index.row());
+    const EventInfo& e = events_->at(row);
+    const bool categorised = e.category >= 0 && e.category < 6;
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
         case Number:
@@ -50,15 +95,20 @@ QVariant EventTableModel::data(const QModelIndex& index, int role) const {
             return {};
         }
     }
+    const bool marked = index.column() == Mark && e.timeState == EventInfo::NeedsCorrection;
     if (role == Qt::DecorationRole) {
         const auto& icons = categoryIcons();
-        if (index.column() == Type && e.category >= 0 && e.category < 6)
+        if (index.column() == Type && categorised)
             return icons[static_cast<size_t>(e.category)];
-        if (index.column() == Mark && e.timeState == EventInfo::NeedsCorrection)
+        if (marked)
             return icons[4];
     }
-    if (role == Qt::ToolTipRole && index.column() == Type)
-        return QString::fromStdString(e.typeText);
+    if (role == Qt::ToolTipRole) {
+        if (index.column() == Type && categorised)
+            return categoryNames()[static_cast<size_t>(e.category)];
+        if (marked)
+            return QString::fromUtf8(eventtext::kNeedsCorrection);
+    }
     return {};
 }
 

@@ -1,28 +1,17 @@
 #include "ExcelExport.h"
 
 #include "AutomationRegistry.h"
-#include "DateTime.h"
 #include "EventCollection.h"
 #include "ExcelConstants.h"
+#include "ExportColumns.h"
 
-#include <functional>
+#include <array>
 
 namespace {
 
-// The sheet's columns: header, width in the application's unit (0: its default)
-// and the event's text.
-struct Column {
-    const char* header;
-    double width;
-    std::function<QString(const EventInfo&)> text;
-};
-const Column kColumns[] = {
-    {"№", 6.14, [](const EventInfo& e) { return QString::number(e.number); }},
-    {"Время", 16.29,
-     [](const EventInfo& e) { return QString::fromStdString(datetime::format(e.time)); }},
-    {"Информация", 43.86, [](const EventInfo& e) { return QString::fromStdString(e.infoText); }},
-    {"Примечание", 0.0, [](const EventInfo& e) { return QString::fromStdString(e.noteText); }},
-};
+// The sheet's column widths in the application's unit (0: its default), one
+// for each export column.
+constexpr std::array<double, exportcolumns::kCount> kWidths = {6.14, 16.29, 43.86, 0.0};
 constexpr int kTitleRow = 1;
 constexpr int kHeaderRow = 2;
 constexpr int kFirstEventRow = 3;
@@ -48,10 +37,10 @@ void ExcelExport::run(const AutomationRegistry& automation, const QString& title
     Dispatch sheet = workbook.get(QStringLiteral("Worksheets"), {1});
 
     int column = 1;
-    for (const Column& c : kColumns) {
-        if (c.width > 0.0) {
+    for (double width : kWidths) {
+        if (width > 0.0) {
             Dispatch range = sheet.get(QStringLiteral("Columns"), {column});
-            range.put(QStringLiteral("ColumnWidth"), c.width);
+            range.put(QStringLiteral("ColumnWidth"), width);
             range.release();
         }
         ++column;
@@ -61,15 +50,15 @@ void ExcelExport::run(const AutomationRegistry& automation, const QString& title
     Dispatch header = cells.get(QStringLiteral("Range"), {kCentredHeader});
     header.put(QStringLiteral("HorizontalAlignment"), excel::xlCenter);
     column = 1;
-    for (const Column& c : kColumns)
+    for (const exportcolumns::Column& c : exportcolumns::kColumns)
         setCell(sheet, kHeaderRow, column++, QString::fromUtf8(c.header));
 
     if (events) {
         int row = kFirstEventRow;
         for (const EventInfo& e : *events) {
             column = 1;
-            for (const Column& c : kColumns)
-                setCell(sheet, row, column++, c.text(e));
+            for (const exportcolumns::Column& c : exportcolumns::kColumns)
+                setCell(sheet, row, column++, QString::fromStdString(c.text(e)));
             ++row;
         }
     }

@@ -1,6 +1,7 @@
 #include "ReportMenu.h"
 
 #include "BusyCursor.h"
+#include "EventTableModel.h"
 #include "TForm1.h"
 #include "ui_TForm1.h"
 
@@ -60,7 +61,11 @@ std::optional<ServiceReport> ReportMenu::report() const {
     const EventLog* log = form_.log();
     if (!log)
         return std::nullopt;
-    ServiceReport::Rows rows = shown_ ? shown_() : ServiceReport::allRows(log->events());
+    const EventView& view = form_.model()->view();
+    ServiceReport::Rows rows;
+    rows.reserve(static_cast<size_t>(view.shownCount()));
+    for (int row = 0; row < view.shownCount(); ++row)
+        rows.push_back(&log->events().at(view.listRow(row)));
     ReportHeader header = ReportHeader::forLog(*log, static_cast<int>(rows.size()),
                                                QString::fromUtf8(kProgramVersion));
     return ServiceReport(std::move(header), std::move(rows));

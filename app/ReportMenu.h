@@ -19,10 +19,6 @@ class ReportMenu : public QObject {
 public:
     ReportMenu(TForm1& form, UserDialogs& dialogs);
 
-    // The events the report shows, in the order shown; every event of the
-    // list, in list order, until one is set.
-    void setShownEvents(std::function<ServiceReport::Rows()> shown) { shown_ = std::move(shown); }
-
     QAction* previewAction() const { return preview_; }
     QAction* printAction() const { return print_; }
     QAction* pdfAction() const { return pdf_; }
@@ -36,6 +32,8 @@ public slots:
     void saveAsPdf();
 
 private:
+    // The events the table shows, in its order: what the filter bar lets
+    // through, every event of the list when it is closed.
     std::optional<ServiceReport> report() const;
     // Paints with the progress dialog up; its status.
     ServiceReport::Status paint(
@@ -44,7 +42,6 @@ private:
 
     TForm1& form_;
     UserDialogs& dialogs_;
-    std::function<ServiceReport::Rows()> shown_;
     QAction* preview_ = nullptr;
     QAction* print_ = nullptr;
     QAction* pdf_ = nullptr;

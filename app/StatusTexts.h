@@ -33,4 +33,6 @@ public:
     static QString file(FileStatus status, bool dump, uint64_t fileSize, uint64_t limit);
     // A failed load, save or removal of a kept read-out. Empty for Done.
     static QString archive(ReadoutArchive::Status status);
+    // The caption of the framework's standard error dialog, which shows file errors.
+    static QString fileErrorCaption() { return QStringLiteral("Error"); }
 };

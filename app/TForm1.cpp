@@ -4,10 +4,12 @@
 #include "AutomationError.h"
 #include "BusyCursor.h"
 #include "CorrectionHistory.h"
+#include "CsvExport.h"
 #include "DropHandler.h"
 #include "EventGrid.h"
 #include "EventTableModel.h"
 #include "ExcelExport.h"
+#include "FilterBar.h"
 #include "JudgementView.h"
 #include "LogFileIo.h"
 #include "LogFileReader.h"
@@ -35,8 +37,7 @@ const QString kIdlePrompt = QStringLiteral("Для считывания данн
 const QString kWaitingPrompt = QStringLiteral("Поднесите электронный ключ DS1994 к адаптеру");
 
 const QString kErrorDialogCaption = QStringLiteral("Ошибка");
-// The caption of the framework's standard error dialog, which shows file errors.
-const QString kFileErrorCaption = QStringLiteral("Error");
+const QString kFileErrorCaption = StatusTexts::fileErrorCaption();
 const QString kShowEventsQuestion =
     QStringLiteral("Данные считаны. Отобразить информацию о событиях?");
 
@@ -61,6 +62,8 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     archive_ = std::make_unique<ArchiveKeeper>(*ui->StatusBar, env_.archiveFolder, env_.clock);
     model_ = new EventTableModel(this);
     grid_ = std::make_unique<EventGrid>(*ui->InfoGrid, *model_);
+    filterBar_ = new FilterBar(*this, *ui, *model_);
+    new CsvExport(*this, *ui, *model_, *panel1_, *env_.dialogs);
     ui->InfoGrid->raise(); // the shown table covers the prompt
     history_ = new CorrectionHistory(*this, *ui->MainMenu1, ui->N2->menuAction(), *env_.dialogs,
                                      [this] { return MenuSaveClick(); });
@@ -202,12 +205,13 @@ void TForm1::btnShowEventBinaryClick() {
 }
 
 void TForm1::InfoGridDblClick(const QModelIndex& index) {
-    if (!log_ || !index.isValid() || !log_->segmentOf(index.row()))
+    const int row = model_->listRow(index); // the event in the list, however it is shown
+    if (!log_ || !log_->segmentOf(row))
         return;
-    dateTimeSelect_->setDateTime(log_->events().at(index.row()).time);
+    dateTimeSelect_->setDateTime(log_->events().at(row).time);
     if (env_.dialogs->exec(*dateTimeSelect_) != QDialog::Accepted)
         return;
-    if (history_->correct(*log_, index.row(), dateTimeSelect_->dateTime()))
+    if (history_->correct(*log_, row, dateTimeSelect_->dateTime()))
         grid_->fill(events());
 }
 
@@ -248,8 +252,7 @@ void TForm1::setPrompt(const QString& text) {
 void TForm1::FormResize() {
     const QSize client = ui->ClientArea->size();
     ui->ToolBar1->setGeometry(0, 0, client.width(), kToolBarHeight);
-    ui->InfoGrid->setGeometry(0, kToolBarHeight, client.width(),
-                              std::max(0, client.height() - kToolBarHeight));
+    filterBar_->place(QRect(0, kToolBarHeight, client.width(), client.height() - kToolBarHeight));
     QLabel* label = ui->Label1;
     label->adjustSize();
     label->move(client.width() / 2 - label->width() / 2, client.height() / 2 - label->height() / 2);

@@ -21,6 +21,7 @@ class EventGrid;
 class JudgementView;
 class TabletImageMenu;
 class EventTableModel;
+class FilterBar;
 class QLabel;
 class ReportMenu;
 class TAbout;
@@ -76,6 +77,7 @@ public:
     ReportMenu& reportMenu() const { return *reportMenu_; }
     JudgementView& judgementView() const { return *view_; }
     TabletImageMenu& imageMenu() const { return *imageMenu_; }
+    FilterBar& filterBar() const { return *filterBar_; }
 
     // Replaces the list on display and refills the table.
     void installLog(EventLog log);
@@ -139,6 +141,7 @@ private:
 
     EventTableModel* model_ = nullptr;
     std::unique_ptr<EventGrid> grid_;
+    FilterBar* filterBar_ = nullptr; // owned by the window
     QLabel* panel1_ = nullptr;
     QLabel* panel2_ = nullptr;
     TStatusForm* statusForm_ = nullptr;

@@ -90,7 +90,17 @@ bool EventFilter::containsSearchText(const std::string& text) const {
     return false;
 }
 
+bool EventFilter::findsSearchText(const std::string& text) const {
+    return foldedSearch_.empty() || containsSearchText(text);
+}
+
 bool EventFilter::matches(const EventInfo& event) const {
+    return matchesBesidesSearch(event) &&
+           (foldedSearch_.empty() || containsSearchText(event.infoText) ||
+            containsSearchText(event.noteText));
+}
+
+bool EventFilter::matchesBesidesSearch(const EventInfo& event) const {
     if (hideErased_ && event.erased)
         return false;
     if (!categories_.all() && (event.category < 0 || event.category >= kCategoryCount ||
@@ -107,8 +117,5 @@ bool EventFilter::matches(const EventInfo& event) const {
         if (!wanted)
             return false;
     }
-    if (!foldedSearch_.empty() && !containsSearchText(event.infoText) &&
-        !containsSearchText(event.noteText))
-        return false;
     return true;
 }

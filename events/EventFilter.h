@@ -41,6 +41,11 @@ public:
     // Some criterion is set.
     bool active() const;
     bool matches(const EventInfo& event) const;
+    // The two halves of matches(), for callers that look at each distinct text
+    // once: the search text found in `text` (always without a search), and
+    // every criterion but the search.
+    bool findsSearchText(const std::string& text) const;
+    bool matchesBesidesSearch(const EventInfo& event) const;
 
     // Lower case of the Latin and Cyrillic capitals (Ё and the other letters
     // of code page 1251 included); every other byte as it is.

@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config libgtest-dev libbenchmark-dev unzip
           clang libclang-rt-14-dev qt6-base-dev qt6-svg-dev qt6-translations-l10n libxlsxwriter-dev
-          libusb-1.0-0-dev
+          libusb-1.0-0-dev python3
           dpkg-dev file desktop-file-utils appstream lintian librsvg2-bin
           xvfb xauth fonts-dejavu-core poppler-utils)
 missing=()

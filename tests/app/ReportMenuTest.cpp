@@ -4,10 +4,12 @@
 // the report layer's tests.
 #include "ReportMenu.h"
 #include "AppTestSupport.h"
+#include "FilterBar.h"
 #include "TStatusForm.h"
 #include "ui_TStatusForm.h"
 
 #include <QDate>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPrintDialog>
 #include <QPrintPreviewWidget>
@@ -85,6 +87,37 @@ TEST_F(ReportMenuTest, AReadOutsReportCarriesTheTabletAndTheReadOutTime) {
           QStringLiteral("Считано: 01.01.2024 12:00:00"), QStringLiteral("Событий в отчете: 124"),
           QStringLiteral("Стр. 3 из 3")})
         EXPECT_TRUE(text.contains(line)) << line.toStdString();
+}
+
+// The report shows what the table shows: the filter's events in the sorted
+// order of the table, counted against the whole list.
+TEST_F(ReportMenuTest, AFilteredSortedTableGivesItsEventsInItsOrder) {
+    EventCollection events;
+    const char* texts[] = {"Пожар в зоне 1", "Неисправность шлейфа", "Пожар в зоне 2", "Питание",
+                           "Пожар в зоне 3"};
+    for (int i = 0; i < 5; ++i) {
+        EventInfo e;
+        e.number = i + 1;
+        e.time = 45292.0 + i / 24.0;
+        e.infoText = texts[i];
+        events.append(std::move(e));
+    }
+    auto form = makeForm();
+    show(*form, EventLog(std::move(events), nullptr, EventLog::Origin::File));
+    form->filterBar().openBar();
+    form->findChild<QLineEdit*>(QStringLiteral("FilterSearch"))->setText(QStringLiteral("ПОЖАР"));
+    form->model()->setSort(EventView::SortKey::Number, true);
+    const QString file = path(QStringLiteral("filtered.pdf"));
+    dialogs.fileNames = {file};
+    form->reportMenu().pdfAction()->trigger();
+    const QString text = pdfText(file);
+    EXPECT_TRUE(text.contains(QStringLiteral("Событий в отчете: 3 из 5")));
+    const qsizetype zone3 = text.indexOf(QStringLiteral("Пожар в зоне 3"));
+    const qsizetype zone2 = text.indexOf(QStringLiteral("Пожар в зоне 2"));
+    const qsizetype zone1 = text.indexOf(QStringLiteral("Пожар в зоне 1"));
+    EXPECT_TRUE(zone3 >= 0 && zone3 < zone2 && zone2 < zone1) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Неисправность шлейфа")));
+    EXPECT_FALSE(text.contains(QStringLiteral("Питание")));
 }
 
 TEST_F(ReportMenuTest, PrintsOnThePrinterThePrintDialogChose) {
