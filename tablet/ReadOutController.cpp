@@ -125,7 +125,7 @@ std::optional<EventLog> ReadOutController::decode(const ReadOutReport& report,
         source.serial = image.serialNumber();
         source.tabletDate = std::array{judged.year, judged.month, judged.day};
     }
-    source.readOutTime = clock_();
+    source.readOutTime = clock();
     log.setSource(std::move(source));
     return log;
 }
