@@ -63,12 +63,12 @@ TForm1::TForm1(AppEnvironment environment, QWidget* parent)
     model_ = new EventTableModel(this);
     grid_ = std::make_unique<EventGrid>(*ui->InfoGrid, *model_);
     filterBar_ = new FilterBar(*this, *ui, *model_);
-    new CsvExport(*this, *ui, *model_, *panel1_, *env_.dialogs);
+    reportMenu_ = new ReportMenu(*this, *env_.dialogs);
+    new CsvExport(*this, *ui, *model_, *panel1_, *env_.dialogs); // between Excel and the report
     ui->InfoGrid->raise(); // the shown table covers the prompt
     history_ = new CorrectionHistory(*this, *ui->MainMenu1, ui->N2->menuAction(), *env_.dialogs,
                                      [this] { return MenuSaveClick(); });
     connect(history_, &CorrectionHistory::eventsChanged, this, [this] { grid_->fill(events()); });
-    reportMenu_ = new ReportMenu(*this, *env_.dialogs);
     imageMenu_ = new TabletImageMenu(*this, *env_.dialogs, archive_->archive(), env_.clock);
     new DropHandler(*this, *imageMenu_);
 
