@@ -224,6 +224,20 @@ TEST(LogFile, AllTwoHundredBlocksAreRead) {
     }
 }
 
+TEST(LogFile, TheTextsOfAFileAreShared) {
+    EventCollection events;
+    ASSERT_EQ(readFile(dataFile("200-blocks.log"), events), LogFileReader::End::Clean);
+    for (int i = 2; i < events.count(); ++i) {
+        const EventInfo& e = events.at(i);
+        const EventInfo& same = events.at(i % 2);
+        EXPECT_TRUE(e.typeText.sharedWith(same.typeText)) << i;
+        EXPECT_TRUE(e.infoText.sharedWith(same.infoText)) << i;
+        if (!e.noteText.empty()) {
+            EXPECT_TRUE(e.noteText.sharedWith(same.noteText)) << i;
+        }
+    }
+}
+
 // Fails the test when a reader asks for more than is left: a length is checked
 // against the rest before the reader allocates or reads for it.
 class GuardedSource : public MemorySource {
