@@ -91,7 +91,11 @@ QString describe(lxw_error error) {
 
 QString WorkbookWriter::write(const Workbook& workbook, const QString& path) {
     const QByteArray file = QFile::encodeName(path);
-    lxw_workbook* wb = workbook_new(file.constData());
+    // The cells come row by row, as a sheet keeps them, so each row goes to the
+    // file as it is written and the workbook holds no copy of the sheet.
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* wb = workbook_new_opt(file.constData(), &options);
     if (!wb)
         return QStringLiteral("не хватило памяти");
     Formats formats(wb);

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "EventText.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 
-// One decoded event. Texts are UTF-8 in memory; the log file and the export
-// convert them at their edges.
+// One decoded event, a plain value that copies cheaply: its texts are shared
+// with every other event that shows them. Texts are UTF-8 in memory; the log
+// file and the export convert them at their edges.
 struct EventInfo {
     enum TimeState : uint8_t { Normal = 0, NeedsCorrection = 1, EditedByHand = 2 };
 
     int32_t number = 0; // position + 1; dropped records leave gaps
-    std::string typeText;
-    std::string infoText;
-    std::string noteText;
+    EventText typeText;
+    EventText infoText;
+    EventText noteText;
     uint8_t zeroTime = 0;
     uint8_t timeState = Normal;
     int32_t position = 0;
@@ -37,6 +40,10 @@ inline bool isErasedRecord(const uint8_t* raw) {
 namespace eventtext {
 inline constexpr const char* kNeedsCorrection = "Время требует корректировки";
 inline constexpr const char* kEditedByHand = "Время отредактировано вручную";
+
+// The notes as the events share them.
+const EventText& needsCorrectionNote();
+const EventText& editedByHandNote();
 
 // The code byte as eight binary digits, most significant bit first.
 std::string codeByteText(uint8_t code);

@@ -27,7 +27,7 @@ std::optional<EventLog::Segment> EventLog::correctTime(int row, double time) {
         EventInfo& e = events_.at(i);
         e.time -= shift;
         e.timeState = EventInfo::EditedByHand;
-        e.noteText = eventtext::kEditedByHand;
+        e.noteText = eventtext::editedByHandNote();
     }
     ++revision_;
     return before;

@@ -28,7 +28,8 @@ constexpr mainfamily::Profile kMainProfile = {{
 
 void KorvelTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
                                     EventCollection& out) const {
-    mainfamily::decode(kMainProfile, mainfamily::TimeRule::CounterWrap, records, run, out,
+    static const mainfamily::CodeTable texts(kMainProfile);
+    mainfamily::decode(texts, mainfamily::TimeRule::CounterWrap, records, run, out,
                        [this] { return now(); });
 }
 

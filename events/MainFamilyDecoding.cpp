@@ -88,14 +88,19 @@ std::string typeText(int code, const char* group) {
     return "(" + std::to_string(code) + group;
 }
 
-} // namespace
+// The texts and category of one code byte.
+struct Decoded {
+    std::string typeText;
+    std::string infoText;
+    int8_t category = 0;
+};
 
-bool decodeCode(const Profile& profile, uint8_t codeByte, EventInfo& e) {
+// False when the variant drops the record.
+bool decodeCode(const Profile& profile, uint8_t codeByte, Decoded& e) {
     const int code = codeByte >> 4;
     const int sub = codeByte & 0x0F;
     const CodeRow& row = profile[static_cast<size_t>(code)];
     const std::string zone = std::to_string(row.zone);
-    e.codeByte = codeByte;
     switch (row.group) {
     case Group::Normal:
         e.typeText = typeText(code, ") Норма");
@@ -180,7 +185,20 @@ bool decodeCode(const Profile& profile, uint8_t codeByte, EventInfo& e) {
     return true;
 }
 
-void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> records,
+} // namespace
+
+CodeTable::CodeTable(const Profile& profile) {
+    for (size_t c = 0; c < codes_.size(); ++c) {
+        Decoded d;
+        CodeTexts& texts = codes_[c];
+        texts.listed = decodeCode(profile, static_cast<uint8_t>(c), d);
+        texts.type = d.typeText;
+        texts.info = d.infoText;
+        texts.category = d.category;
+    }
+}
+
+void decode(const CodeTable& table, TimeRule rule, std::span<const uint8_t> records,
             TabletDataParserBase::Run& run, EventCollection& out, const datetime::Clock& clock) {
     const size_t count = records.size() / 4;
     for (size_t i = 0; i < count; ++i, ++run.position) {
@@ -197,7 +215,12 @@ void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> reco
         e.number = static_cast<int32_t>(run.position + 1);
         e.position = static_cast<int32_t>(run.position);
         e.erased = isErasedRecord(raw);
-        if (decodeCode(profile, fields.codeByte, e)) {
+        const CodeTexts& texts = table[fields.codeByte];
+        if (texts.listed) {
+            e.codeByte = fields.codeByte;
+            e.typeText = texts.type;
+            e.infoText = texts.info;
+            e.category = texts.category;
             run.previous = e.time;
             out.append(std::move(e));
         }

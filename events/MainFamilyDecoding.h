@@ -40,12 +40,28 @@ enum class TimeRule {
     ComputerClock, // now + field - base, no wrap
 };
 
-// Decodes the code byte into type, info and category; false when the variant
-// drops the record.
-bool decodeCode(const Profile& profile, uint8_t codeByte, EventInfo& event);
+// What a code byte shows: its type, information and category, or that the
+// variant drops the record.
+struct CodeTexts {
+    bool listed = true;
+    EventText type;
+    EventText info;
+    int8_t category = 0;
+};
+
+// The texts of all 256 code bytes of a profile, made once per variant and
+// shared by every event decoded with it.
+class CodeTable {
+public:
+    explicit CodeTable(const Profile& profile);
+    const CodeTexts& operator[](uint8_t codeByte) const { return codes_[codeByte]; }
+
+private:
+    std::array<CodeTexts, 256> codes_;
+};
 
 // Appends the events of `records` and moves `run` on (see TabletDataParserBase).
-void decode(const Profile& profile, TimeRule rule, std::span<const uint8_t> records,
+void decode(const CodeTable& table, TimeRule rule, std::span<const uint8_t> records,
             TabletDataParserBase::Run& run, EventCollection& out, const datetime::Clock& clock);
 
 // Code 15 with bit 1 of the sub-code: a notification of a power loss.

@@ -29,7 +29,8 @@ constexpr mainfamily::Profile kMilitaryProfile = {{
 void MilitaryTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
                                       EventCollection& out) const {
     // The base is only read: each record is dated from the clock afresh.
-    mainfamily::decode(kMilitaryProfile, mainfamily::TimeRule::ComputerClock, records, run, out,
+    static const mainfamily::CodeTable texts(kMilitaryProfile);
+    mainfamily::decode(texts, mainfamily::TimeRule::ComputerClock, records, run, out,
                        [this] { return now(); });
 }
 

@@ -106,6 +106,40 @@ std::string powerText(uint8_t detail) {
     }
 }
 
+// Every text the variant shows, made once: the type of each kind and the
+// information of each kind and detail.
+struct GarageTexts {
+    std::array<EventText, 4> types;
+    std::array<EventText, 4 * 256> infos;
+
+    GarageTexts() {
+        for (size_t kind = 0; kind < kKinds.size(); ++kind) {
+            types[kind] = "(" + std::to_string(kind) + kKinds[kind].groupName;
+            for (size_t d = 0; d < 256; ++d) {
+                const auto detail = static_cast<uint8_t>(d);
+                switch (kind) {
+                case 0:
+                    infos[kind * 256 + d] = faultText(detail);
+                    break;
+                case 1:
+                    infos[kind * 256 + d] = kOperationTexts[detail & 0x07];
+                    break;
+                case 2:
+                    infos[kind * 256 + d] = alarmText(detail);
+                    break;
+                default:
+                    infos[kind * 256 + d] = powerText(detail);
+                    break;
+                }
+            }
+        }
+    }
+    static const GarageTexts& get() {
+        static const GarageTexts texts;
+        return texts;
+    }
+};
+
 } // namespace
 
 bool UsualTabletParser::isPowerUp(const EventInfo& event) {
@@ -113,7 +147,7 @@ bool UsualTabletParser::isPowerUp(const EventInfo& event) {
         const RecordFields f = recordcodec::kGarageLayout.decode(le::read32(event.raw->data()));
         return f.kind == 3 && f.codeByte == kPowerUpDetail;
     }
-    return event.codeByte == kPowerUpDetail && event.typeText.rfind("(3)", 0) == 0;
+    return event.codeByte == kPowerUpDetail && event.typeText.str().rfind("(3)", 0) == 0;
 }
 
 bool UsualTabletParser::hasGroupText(const EventInfo& event) {
@@ -129,6 +163,7 @@ bool UsualTabletParser::hasGroupText(const EventInfo& event) {
 
 void UsualTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
                                    EventCollection& out) const {
+    const GarageTexts& texts = GarageTexts::get();
     const size_t count = records.size() / 4;
     for (size_t i = 0; i < count; ++i, ++run.position) {
         const uint8_t* raw = records.data() + 4 * i;
@@ -143,28 +178,15 @@ void UsualTabletParser::decodeMore(std::span<const uint8_t> records, Run& run,
         // loss: the controller's counter restarted, so its time needs a hand.
         e.timeState = run.powerUpMet ? EventInfo::NeedsCorrection : EventInfo::Normal;
         if (run.powerUpMet)
-            e.noteText = eventtext::kNeedsCorrection;
+            e.noteText = eventtext::needsCorrectionNote();
         e.number = static_cast<int32_t>(run.position + 1);
         e.position = static_cast<int32_t>(run.position);
         e.raw = std::array<uint8_t, 4>{raw[0], raw[1], raw[2], raw[3]};
         e.erased = isErasedRecord(raw);
         e.codeByte = detail;
-        e.typeText = "(" + std::to_string(kind) + kKinds[static_cast<size_t>(kind)].groupName;
+        e.typeText = texts.types[static_cast<size_t>(kind)];
         e.category = kKinds[static_cast<size_t>(kind)].category;
-        switch (kind) {
-        case 0:
-            e.infoText = faultText(detail);
-            break;
-        case 1:
-            e.infoText = kOperationTexts[detail & 0x07];
-            break;
-        case 2:
-            e.infoText = alarmText(detail);
-            break;
-        default:
-            e.infoText = powerText(detail);
-            break;
-        }
+        e.infoText = texts.infos[static_cast<size_t>(kind) * 256 + detail];
         const bool powerUp = kind == 3 && detail == kPowerUpDetail;
         e.zeroTime = (fields.seconds == 0 && powerUp) ? 1 : 0;
         if (powerUp)

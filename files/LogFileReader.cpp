@@ -6,6 +6,8 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace {
 
@@ -32,8 +34,34 @@ bool take(ByteSource& source, void* data, size_t size, LogFileReader::End& end) 
     return true;
 }
 
+// The texts of one file, each made once: a list's texts come from a few
+// thousand distinct ones. A file of ever new texts stops filling the pool.
+class TextPool {
+public:
+    EventText textOf(std::string_view bytes) {
+        if (bytes.empty())
+            return {};
+        const auto it = pool_.find(bytes);
+        if (it != pool_.end())
+            return it->second;
+        EventText text(cp1251::toUtf8(bytes));
+        if (pool_.size() < kMaxTexts)
+            pool_.emplace(std::string(bytes), text);
+        return text;
+    }
+
+private:
+    static constexpr size_t kMaxTexts = 65536;
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, EventText, Hash, std::equal_to<>> pool_;
+};
+
 // `bytes` is the caller's scratch buffer, reused from text to text.
-bool readText(ByteSource& source, std::string& text, std::string& bytes, LogFileReader::End& end) {
+bool readText(ByteSource& source, EventText& text, std::string& bytes, TextPool& pool,
+              LogFileReader::End& end) {
     uint8_t le[logfile::kLengthSize];
     if (!take(source, le, sizeof le, end))
         return false;
@@ -45,7 +73,7 @@ bool readText(ByteSource& source, std::string& text, std::string& bytes, LogFile
     bytes.resize(length);
     if (!take(source, bytes.data(), length, end))
         return false;
-    text = cp1251::toUtf8(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
+    text = pool.textOf(std::string_view(bytes.data(), std::strlen(bytes.c_str())));
     return true;
 }
 
@@ -60,6 +88,7 @@ LogFileReader::End LogFileReader::readEach(ByteSource& source,
     if (source.remaining() == 0)
         return End::Empty;
     std::string scratch;
+    TextPool pool;
     while (source.remaining() != 0) {
         End end = End::Clean;
         std::array<uint8_t, logfile::kFixedPartSize> part;
@@ -73,9 +102,9 @@ LogFileReader::End LogFileReader::readEach(ByteSource& source,
         e.time = getLe<double>(part.data(), logfile::kTime);
         e.category = getLe<int8_t>(part.data(), logfile::kCategory);
         e.codeByte = getLe<uint8_t>(part.data(), logfile::kCodeByte);
-        if (!readText(source, e.typeText, scratch, end) ||
-            !readText(source, e.infoText, scratch, end) ||
-            !readText(source, e.noteText, scratch, end))
+        if (!readText(source, e.typeText, scratch, pool, end) ||
+            !readText(source, e.infoText, scratch, pool, end) ||
+            !readText(source, e.noteText, scratch, pool, end))
             return end;
         each(e);
     }

@@ -41,29 +41,32 @@ bool writeText(ByteSink& sink, const std::string& utf8) {
     return sink.write(le, sizeof le) && (bytes.empty() || sink.write(bytes.data(), bytes.size()));
 }
 
-// Each text's code-page form, converted once per distinct text it has seen
-// (a slot holds the last text that hashed to it).
+// Each text's code-page form, converted once per distinct text object it has
+// seen (a slot holds the last text that hashed to it, and keeps it alive).
 class Cp1251Cache {
 public:
     Cp1251Cache() : slots_(kCacheSlots) {}
 
-    const std::string& bytesOf(const std::string& utf8) {
-        Slot& slot = slots_[std::hash<std::string_view>{}(utf8) % kCacheSlots];
-        if (!slot.used || slot.utf8 != utf8) {
-            slot.utf8 = utf8;
-            slot.bytes = cp1251::fromUtf8(utf8);
-            slot.used = true;
+    const std::string& bytesOf(const EventText& text) {
+        if (text.empty())
+            return empty_;
+        // the text's address, its low bits spread over the slots
+        const auto address = reinterpret_cast<uintptr_t>(text.c_str());
+        Slot& slot = slots_[(address * 0x9E3779B97F4A7C15u >> 40) % kCacheSlots];
+        if (!slot.text.sharedWith(text)) {
+            slot.text = text;
+            slot.bytes = cp1251::fromUtf8(text);
         }
         return slot.bytes;
     }
 
 private:
     struct Slot {
-        bool used = false;
-        std::string utf8;
+        EventText text;
         std::string bytes;
     };
     std::vector<Slot> slots_;
+    const std::string empty_;
 };
 
 // Blocks gathered in one buffer, handed to the sink whenever it is full.

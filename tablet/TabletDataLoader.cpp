@@ -68,8 +68,11 @@ void TabletDataLoader::run() {
     BindingStatus status = romRead ? driver_.ReadMemory(session, 0x0000, reading.image.bytes())
                                    : BindingStatus::AdapterFailure;
     // Read the clock of the same device again: only a tablet that answers
-    // after the last byte was there for all of them.
+    // after the last byte was there for all of them. The clock bytes the memory
+    // read just gave are the first value to agree with, so a clock that has not
+    // moved on to the next second needs one more read only.
     if (status == BindingStatus::Ok) {
+        reading.clock = reading.image.clockBytes();
         status = driver_.ReadClock(session, reading.rom, reading.clock);
         reading.clockStable = status == BindingStatus::Ok;
     }

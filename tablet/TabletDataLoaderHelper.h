@@ -50,9 +50,10 @@ public:
     int16_t touchByte(int32_t session, uint8_t byte) { return TMTouchByte(session, byte); }
 
     // Reads the clock bytes at 0x202 of the device with this ROM code (Match
-    // ROM) into `buffer` until two reads agree, at most five times: Ok stable,
-    // Unstable, NoDevice, AdapterFailure. A clock of all 0xFF bytes is what an empty bus
-    // reads, never a stable clock.
+    // ROM) into `buffer` until a read agrees with the one before it, at most five
+    // times; the first read is compared with what `buffer` holds when called.
+    // Ok stable, Unstable, NoDevice, AdapterFailure. A clock of all 0xFF bytes
+    // is what an empty bus reads, never a stable clock.
     BindingStatus ReadClock(int32_t session, const std::array<uint8_t, 8>& rom,
                             std::array<uint8_t, 5>& buffer);
     static void ClockToDate(TabletClock& clock, const std::array<uint8_t, 5>& buffer);

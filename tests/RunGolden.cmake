@@ -1,25 +1,53 @@
-# Runs velmora-decode as a .case file says and compares its output whole.
-# A case file holds three lines: ARGS=..., EXIT=..., EXPECTED=<file in data/golden>;
-# FILE in ARGS is replaced by the data file named in INPUT=.
-file(STRINGS ${CASE} lines ENCODING UTF-8)
-foreach(line ${lines})
-    if(line MATCHES "^([A-Z]+)=(.*)$")
-        set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+# Runs velmora-decode and compares its output whole.
+# With CASE: a .case file holds the lines ARGS=..., EXIT=..., EXPECTED=<file in
+# data/golden>; INPUT in ARGS is replaced by the data file named in INPUT=. With
+# SAVED=<file in data/golden>, SAVED in ARGS is replaced by a file the tool
+# writes, which must equal that one byte for byte.
+# With LOG: a log file of data/log printed as JSON; its exit status and output
+# are compared with data/golden/log/<name>.expected.
+if(DEFINED LOG)
+    get_filename_component(name ${LOG} NAME_WE)
+    execute_process(COMMAND ${TOOL} log --json ${DATA}/log/${LOG}
+        OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+    set(actual "exit ${rc}\n${out}${err}")
+    set(EXPECTED log/${name}.expected)
+    set(CASE ${CMAKE_CURRENT_BINARY_DIR}/golden-log-${name})
+else()
+    file(STRINGS ${CASE} lines ENCODING UTF-8)
+    foreach(line ${lines})
+        if(line MATCHES "^([A-Z]+)=(.*)$")
+            set(${CMAKE_MATCH_1} "${CMAKE_MATCH_2}")
+        endif()
+    endforeach()
+    get_filename_component(name ${CASE} NAME_WE)
+    set(saved ${CMAKE_CURRENT_BINARY_DIR}/golden-${name}.saved)
+    file(REMOVE ${saved})
+    separate_arguments(args UNIX_COMMAND "${ARGS}")
+    list(TRANSFORM args REPLACE "^INPUT$" "${DATA}/${INPUT}")
+    list(TRANSFORM args REPLACE "^SAVED$" "${saved}")
+    execute_process(COMMAND ${TOOL} ${args}
+        OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
+    if(NOT rc STREQUAL EXIT)
+        message(FATAL_ERROR "exit status ${rc}, expected ${EXIT}\n${err}")
     endif()
-endforeach()
-separate_arguments(args UNIX_COMMAND "${ARGS}")
-list(TRANSFORM args REPLACE "^INPUT$" "${DATA}/${INPUT}")
-execute_process(COMMAND ${TOOL} ${args}
-    OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE rc)
-if(NOT rc STREQUAL EXIT)
-    message(FATAL_ERROR "exit status ${rc}, expected ${EXIT}\n${err}")
+    if(DEFINED STDERR)
+        set(actual "${err}")
+    else()
+        set(actual "${out}")
+    endif()
+    if(DEFINED SAVED)
+        file(SHA256 ${DATA}/golden/${SAVED} expectedSaved)
+        if(NOT EXISTS ${saved})
+            message(FATAL_ERROR "no file saved")
+        endif()
+        file(SHA256 ${saved} actualSaved)
+        if(NOT actualSaved STREQUAL expectedSaved)
+            message(FATAL_ERROR "the saved file differs from ${SAVED}; it is ${saved}")
+        endif()
+        file(REMOVE ${saved})
+    endif()
 endif()
 file(READ ${DATA}/golden/${EXPECTED} expected)
-if(DEFINED STDERR)
-    set(actual "${err}")
-else()
-    set(actual "${out}")
-endif()
 if(NOT actual STREQUAL expected)
     file(WRITE ${CASE}.actual "${actual}")
     message(FATAL_ERROR "output differs from ${EXPECTED}; written to ${CASE}.actual")

@@ -200,7 +200,7 @@ protected:
         for (int c = 0; c < 4; ++c) {
             const auto* cell = x.cell(refs[c]);
             ASSERT_NE(cell, nullptr) << c;
-            EXPECT_EQ(cell->type, "s");
+            EXPECT_TRUE(cell->isText()) << cell->type.toStdString();
             EXPECT_EQ(cell->value, header[c]);
         }
         for (const char* ref : {"A2", "B2", "C2"})
@@ -248,7 +248,7 @@ TEST_F(WorkbookExport, TheSheetShowsWhatTheTableShows) {
                   shown(EventTableModel::Time));
         const auto* info = x.cell("C" + row);
         ASSERT_NE(info, nullptr) << r;
-        EXPECT_EQ(info->type, "s");
+        EXPECT_TRUE(info->isText()) << info->type.toStdString();
         EXPECT_EQ(info->value, shown(EventTableModel::Info));
         const auto* note = x.cell("D" + row);
         if (shown(EventTableModel::Note).isEmpty()) {

@@ -342,8 +342,8 @@ TEST(DecoderTables, MilitaryHasNoReserveTexts) {
         double base = 0.0;
         const auto events = parser->decodeEvents(bytes, base);
         for (const EventInfo& e : *events) {
-            EXPECT_EQ(e.infoText.find("Резерв"), std::string::npos) << code;
-            EXPECT_EQ(e.typeText.find("Резерв"), std::string::npos) << code;
+            EXPECT_EQ(e.infoText.str().find("Резерв"), std::string::npos) << code;
+            EXPECT_EQ(e.typeText.str().find("Резерв"), std::string::npos) << code;
         }
     }
 }

@@ -194,6 +194,16 @@ TEST(LogFile, BrokenAndOddFilesGiveTheirWholeBlocks) {
     }
 }
 
+TEST(LogFile, EveryFileSavesBackAsItsWholeBlocks) {
+    // resaved/ holds what the script expects: zero slots, texts to their first zero
+    for (const LogCase& c : logCases()) {
+        SCOPED_TRACE(c.file);
+        EventCollection events;
+        readFile(dataFile(c.file), events);
+        EXPECT_EQ(written(events), fileBytes(dataFile("resaved/" + c.file)));
+    }
+}
+
 TEST(LogFile, ZeroByteEndsAText) {
     EventCollection events;
     ASSERT_EQ(readFile(dataFile("zero-in-text.log"), events), LogFileReader::End::Clean);
@@ -211,6 +221,20 @@ TEST(LogFile, AllTwoHundredBlocksAreRead) {
         EXPECT_EQ(events.at(i).number, i + 1);
         EXPECT_EQ(events.at(i).time, 45000.0 + i + 1);
         EXPECT_EQ(events.at(i).infoText, i % 2 ? "Норма" : "Питание включено");
+    }
+}
+
+TEST(LogFile, TheTextsOfAFileAreShared) {
+    EventCollection events;
+    ASSERT_EQ(readFile(dataFile("200-blocks.log"), events), LogFileReader::End::Clean);
+    for (int i = 2; i < events.count(); ++i) {
+        const EventInfo& e = events.at(i);
+        const EventInfo& same = events.at(i % 2);
+        EXPECT_TRUE(e.typeText.sharedWith(same.typeText)) << i;
+        EXPECT_TRUE(e.infoText.sharedWith(same.infoText)) << i;
+        if (!e.noteText.empty()) {
+            EXPECT_TRUE(e.noteText.sharedWith(same.noteText)) << i;
+        }
     }
 }
 

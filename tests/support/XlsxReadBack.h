@@ -17,9 +17,12 @@
 // sheet: the parts come out through unzip, the XML is read with Qt.
 struct XlsxReadBack {
     struct Cell {
-        QString type;  // the c element's t: "s" shared text, "" number, ...
+        QString type;  // the c element's t: "s" shared text, "inlineStr", "" number, ...
         int style = 0; // index into cellXfs
-        QString value; // the v element; shared texts resolved
+        QString value; // the v element; shared and inline texts resolved
+        bool isText() const {
+            return type == QLatin1String("s") || type == QLatin1String("inlineStr");
+        }
     };
     struct Style {
         int numFmtId = 0;
@@ -102,6 +105,9 @@ struct XlsxReadBack {
                     ref = a.value(QLatin1String("r")).toString();
                     r.cells[ref] = {a.value(QLatin1String("t")).toString(),
                                     a.value(QLatin1String("s")).toInt(), QString()};
+                } else if (x.name() == QLatin1String("t") && !ref.isEmpty() &&
+                           r.cells[ref].type == QLatin1String("inlineStr")) {
+                    r.cells[ref].value = x.readElementText();
                 } else if (x.name() == QLatin1String("v")) {
                     Cell& c = r.cells[ref];
                     c.value = x.readElementText();

@@ -167,7 +167,9 @@ TEST_F(Controller, DecodedEventsAreTheGoldenRows) {
         const auto tab1 = g.find('\t'), tab2 = g.find('\t', tab1 + 1);
         EXPECT_EQ(g.substr(0, tab1), std::to_string(e.number)) << i;
         EXPECT_EQ(g.substr(tab1 + 1, 16), time.substr(0, 16)) << i;
-        EXPECT_EQ(g.substr(tab2 + 1), e.typeText + "\t" + e.infoText + "\t" + e.noteText) << i;
+        EXPECT_EQ(g.substr(tab2 + 1),
+                  e.typeText.str() + "\t" + e.infoText.str() + "\t" + e.noteText.str())
+            << i;
     }
 }
 

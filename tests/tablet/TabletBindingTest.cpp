@@ -242,6 +242,120 @@ TEST_F(Reader, AnyDeviceThatAnswersIsRead) {
     EXPECT_EQ(r->readout().reading.image[0], 0xFF);
 }
 
+// The clock rule against the scripted driver: each read of the clock bytes
+// gives the next value of a script, so a clock can move during the read.
+class ClockRule : public ::testing::Test {
+protected:
+    using Clock = std::array<uint8_t, 5>;
+
+    void SetUp() override {
+        library_ = dlopen(IBFS32_SCRIPTED_PATH, RTLD_NOW);
+        ASSERT_NE(library_, nullptr);
+        searchResult =
+            reinterpret_cast<void (*)(int16_t)>(dlsym(library_, "scriptedTmexSearchResult"));
+        clocks =
+            reinterpret_cast<void (*)(const uint8_t*, int)>(dlsym(library_, "scriptedTmexClocks"));
+        accesses = reinterpret_cast<long (*)()>(dlsym(library_, "scriptedTmexAccesses"));
+        ASSERT_TRUE(searchResult && clocks && accesses);
+        searchResult(1); // a device is there and answers
+    }
+    void TearDown() override {
+        if (library_) {
+            searchResult(0);
+            clocks(nullptr, 0);
+            dlclose(library_);
+        }
+    }
+    void script(const std::vector<Clock>& values) {
+        clocks(values.empty() ? nullptr : values.front().data(), static_cast<int>(values.size()));
+    }
+    static Clock at(uint32_t seconds, uint8_t fraction = 0) {
+        return {fraction, static_cast<uint8_t>(seconds), static_cast<uint8_t>(seconds >> 8),
+                static_cast<uint8_t>(seconds >> 16), static_cast<uint8_t>(seconds >> 24)};
+    }
+
+    void* library_ = nullptr;
+    void (*searchResult)(int16_t) = nullptr;
+    void (*clocks)(const uint8_t*, int) = nullptr;
+    long (*accesses)() = nullptr;
+};
+
+TEST_F(ClockRule, ReadsUntilAReadAgreesWithTheOneBefore) {
+    const Clock ff = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const uint32_t s = 1796688000;
+    struct Row {
+        const char* what;
+        Clock seed; // what the buffer holds when the clock is read
+        std::vector<Clock> reads;
+        BindingStatus result;
+        long attempts;
+        Clock after;
+    } rows[] = {
+        {"the clock the memory read gave",
+         at(s, 0x10),
+         {at(s, 0x80)},
+         BindingStatus::Ok,
+         1,
+         at(s, 0x80)},
+        {"moved past a second during the read",
+         at(s, 0xF0),
+         {at(s + 1, 0x02)},
+         BindingStatus::Ok,
+         2,
+         at(s + 1, 0x02)},
+        {"an empty buffer needs a second read", Clock{}, {at(s)}, BindingStatus::Ok, 2, at(s)},
+        {"settles on the last attempt",
+         at(s),
+         {at(s + 1), at(s + 2), at(s + 3), at(s + 4), at(s + 4)},
+         BindingStatus::Ok,
+         5,
+         at(s + 4)},
+        {"five unstable attempts",
+         at(s),
+         {at(s + 1), at(s + 2), at(s + 3), at(s + 4), at(s + 5), at(s + 5)},
+         BindingStatus::Unstable,
+         5,
+         at(s + 5)},
+        {"all 0xFF is no clock", ff, {ff}, BindingStatus::Unstable, 5, ff},
+    };
+    for (const Row& row : rows) {
+        script(row.reads);
+        TabletDataLoaderHelper helper(IBFS32_SCRIPTED_PATH);
+        TabletDataLoaderHelper::Session session;
+        ASSERT_EQ(helper.OpenSession(session), BindingStatus::Ok);
+        Clock buffer = row.seed;
+        EXPECT_EQ(helper.ReadClock(session.handle, {0x04, 1, 2, 3, 4, 5, 6, 7}, buffer), row.result)
+            << row.what;
+        EXPECT_EQ(accesses(), row.attempts) << row.what;
+        EXPECT_EQ(buffer, row.after) << row.what;
+        helper.EndSession(session);
+    }
+}
+
+TEST_F(ClockRule, TheReaderComparesWithTheClockItCopied) {
+    const uint32_t s = 1796688000;
+    struct Row {
+        const char* what;
+        std::vector<Clock> reads; // the memory read's first
+        long attempts;
+    } rows[] = {
+        {"a clock within its second", {at(s, 0x20), at(s, 0x90)}, 1},
+        {"a clock on to the next second", {at(s, 0xF0), at(s + 1, 0x01)}, 2},
+    };
+    for (const Row& row : rows) {
+        script(row.reads);
+        TabletDataLoader reader(nullptr, IBFS32_SCRIPTED_PATH, 1);
+        ASSERT_EQ(reader.openSession(), BindingStatus::Ok);
+        reader.resume();
+        ASSERT_TRUE(reader.wait(10000));
+        const TabletReading out = reader.readout().reading;
+        EXPECT_EQ(out.image.clockBytes(), row.reads.front()) << row.what;
+        EXPECT_TRUE(out.clockStable) << row.what;
+        EXPECT_EQ(out.clock, row.reads.back()) << row.what;
+        EXPECT_EQ(accesses(), row.attempts) << row.what;
+    }
+}
+
 // Every reader ends the session it opened: after a read, when stopped while
 // searching, when it never ran, and when its setup failed.
 class Sessions : public ::testing::Test {

@@ -50,16 +50,19 @@ void Bus::refresh() {
 
 int Bus::reset() {
     refresh();
+    bitCount_ = 0;
+    lastResetStretched_ = false;
+    // An empty adapter reads nothing more: a fault acts on devices only.
+    if (present_.empty()) {
+        phase_ = Phase::Ignored;
+        return 0;
+    }
+    phase_ = Phase::AfterReset;
     // A fault counts the bytes since it was set, across resets.
     const Fault fault = adapter_.fault();
     if (fault.text() != fault_.text())
         passed_ = sent_ = 0;
     fault_ = fault;
-    bitCount_ = 0;
-    phase_ = present_.empty() ? Phase::Ignored : Phase::AfterReset;
-    lastResetStretched_ = false;
-    if (present_.empty())
-        return 0;
     if (fault_.kind != Fault::Kind::Alarm) {
         alarmSignalled_ = false;
         return 1;

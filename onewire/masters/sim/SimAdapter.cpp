@@ -67,9 +67,17 @@ ReadResult readText(const fs::path& path, std::string& text, size_t limit) {
         ::close(fd);
         return ReadResult::TooLarge;
     }
-    text.assign(limit + 1, '\0');
+    // room for what the file holds now and one byte more, which tells a file
+    // that grew past the limit meanwhile
+    const size_t expected = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    text.assign(std::min(expected, limit) + 1, '\0');
     size_t done = 0;
-    while (done < text.size()) {
+    while (true) {
+        if (done == text.size()) {
+            if (text.size() > limit)
+                break;
+            text.resize(std::min(2 * text.size(), limit + 1));
+        }
         const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR)
             continue;

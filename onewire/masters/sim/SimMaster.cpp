@@ -6,20 +6,26 @@
 
 namespace onewiresim {
 
-void SimMaster::busTime(std::chrono::microseconds duration) {
+bool SimMaster::timed() {
     const char* timing = std::getenv("ONEWIRE_SIM_TIMING");
-    if (timing && (std::strcmp(timing, "off") == 0 || std::strcmp(timing, "0") == 0))
-        return;
-    if (duration.count() > 0)
+    return !(timing && (std::strcmp(timing, "off") == 0 || std::strcmp(timing, "0") == 0));
+}
+
+void SimMaster::busTime(std::chrono::microseconds duration) {
+    if (duration.count() > 0 && timed())
         std::this_thread::sleep_for(duration);
 }
 
 void SimMaster::spend(std::chrono::microseconds duration) {
-    owed_ += duration;
-    if (owed_ >= kResetTime) {
-        busTime(owed_);
-        owed_ = {};
-    }
+    if (!timed())
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    // A bus left idle for a while starts again from now; a late wake-up does not.
+    if (now - deadline_ > kStretchedResetTime)
+        deadline_ = now;
+    deadline_ += duration;
+    if (deadline_ - now > kResetTime)
+        std::this_thread::sleep_until(deadline_);
 }
 
 int SimMaster::reset() {

@@ -33,8 +33,9 @@ public:
     // A set-up and a search take the time a USB adapter's would, found or not.
     static constexpr auto kSetupTime = std::chrono::microseconds(2000);
     static constexpr auto kSearchTime = std::chrono::microseconds(13000);
-    // Sleeps for the bus time owed, in steps of at least a millisecond.
+    // Sleeps for `duration` of bus time, unless ONEWIRE_SIM_TIMING=off.
     static void busTime(std::chrono::microseconds duration);
+    static bool timed();
 
     // Its row in the master registry: the folder in $ONEWIRE_SIM_DIR (made
     // when missing) on its one port 0, and the faults set with onewire-sim.
@@ -50,7 +51,10 @@ private:
     void spend(std::chrono::microseconds duration);
 
     Bus bus_;
-    std::chrono::microseconds owed_{0};
+    // Where the bus time of the calls so far ends. Each call's time runs on
+    // from there, so a sleep that overshoots is made up by the next ones; the
+    // master sleeps only once it is more than a reset ahead of the clock.
+    std::chrono::steady_clock::time_point deadline_{};
 };
 
 } // namespace onewiresim
