@@ -16,7 +16,12 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # only what the threaded tests need: the executables behind the `threads` label
 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_TSAN=ON
 cmake --build build/tsan -j "$jobs" --target threads_tests
-TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-dir build/tsan --output-on-failure -j "$jobs" -L threads
+# The filter bar's and the report's window tests run no thread of the program:
+# what runs beside them are Qt's pooled image threads, which ThreadSanitizer
+# cannot follow into the uninstrumented library.
+TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tests/tsan.supp" ctest --test-dir build/tsan \
+    --output-on-failure -j "$jobs" -L threads -E '^(Filter|ReportMenuTest)\.'
+
 
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF -DVELMORA_GUI=OFF
