@@ -58,13 +58,6 @@ bool CsvWriter::write(ByteSink& sink, std::string_view title, const EventCollect
 
 FileStatus CsvWriter::save(const std::string& path, std::string_view title,
                            const EventCollection* events) {
-    switch (AtomicFile::save(path, [&](ByteSink& sink) { return write(sink, title, events); })) {
-    case AtomicFile::Status::Saved:
-        return FileStatus::Ok;
-    case AtomicFile::Status::CannotCreate:
-        return FileStatus::CannotCreate;
-    case AtomicFile::Status::WriteFailed:
-        break;
-    }
-    return FileStatus::WriteFailed;
+    return fileStatusOf(
+        AtomicFile::save(path, [&](ByteSink& sink) { return write(sink, title, events); }));
 }

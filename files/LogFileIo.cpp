@@ -8,25 +8,6 @@
 
 #include <exception>
 
-namespace {
-
-FileStatus fromInput(InputFile::Status status) {
-    switch (status) {
-    case InputFile::Status::Opened:
-        return FileStatus::Ok;
-    case InputFile::Status::TooLarge:
-        return FileStatus::TooLarge;
-    case InputFile::Status::ReadFailed:
-        return FileStatus::ReadFailed;
-    case InputFile::Status::CannotOpen:
-    case InputFile::Status::NotAFile:
-        break;
-    }
-    return FileStatus::CannotOpen;
-}
-
-} // namespace
-
 LogFileIo::Opened LogFileIo::openLogFile(const std::string& path, datetime::Clock clock) {
     Opened result;
     InputFile file;
@@ -54,20 +35,13 @@ LogFileIo::Opened LogFileIo::openLogFile(const std::string& path, datetime::Cloc
 FileStatus LogFileIo::saveLogFile(const std::string& path, EventLog& log) {
     const AtomicFile::Status status = AtomicFile::save(
         path, [&](ByteSink& sink) { return LogFileWriter::write(sink, log.events()); });
-    switch (status) {
-    case AtomicFile::Status::Saved:
+    if (status == AtomicFile::Status::Saved)
         log.markSaved();
-        return FileStatus::Ok;
-    case AtomicFile::Status::CannotCreate:
-        return FileStatus::CannotCreate;
-    case AtomicFile::Status::WriteFailed:
-        break;
-    }
-    return FileStatus::WriteFailed;
+    return fileStatusOf(status);
 }
 
 FileStatus LogFileIo::loadDump(const std::string& path, BinDump& dump) {
-    return fromInput(dump.load(path));
+    return fileStatusOf(dump.load(path));
 }
 
 LogFileIo::Imported LogFileIo::importDump(const BinDump& dump, int32_t start, int32_t end,

@@ -7,17 +7,11 @@
 FileStatus TabletImageFile::load(const std::string& path, TabletImage& image) {
     InputFile file;
     // a larger file is refused unread, whatever its size
-    switch (file.open(path, TabletImage::kSize)) {
-    case InputFile::Status::Opened:
-        break;
-    case InputFile::Status::TooLarge:
+    const InputFile::Status opened = file.open(path, TabletImage::kSize);
+    if (opened == InputFile::Status::TooLarge)
         return FileStatus::NotAnImage;
-    case InputFile::Status::ReadFailed:
-        return FileStatus::ReadFailed;
-    case InputFile::Status::CannotOpen:
-    case InputFile::Status::NotAFile:
-        return FileStatus::CannotOpen;
-    }
+    if (opened != InputFile::Status::Opened)
+        return fileStatusOf(opened);
     if (file.size() != TabletImage::kSize && file.size() != TabletImage::kHeadersAndEvents)
         return FileStatus::NotAnImage;
     std::vector<uint8_t> bytes;
