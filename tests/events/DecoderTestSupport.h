@@ -3,6 +3,7 @@
 #include "LittleEndian.h"
 #include "ParserFactory.h"
 
+#include <bitset>
 #include <cstdint>
 #include <initializer_list>
 #include <vector>
@@ -30,4 +31,27 @@ inline uint32_t mainWord(int code, int sub, uint32_t seconds) {
 inline uint32_t garageWord(int kind, int detail, uint32_t units) {
     return variantRow(Variant::Garage)
         .codec->encode({static_cast<uint8_t>(detail), static_cast<uint8_t>(kind), units * 8});
+}
+
+// One event of a hand-made list: the number, its position before it, the day
+// count, category, time state, texts and whether the record was erased memory.
+inline EventInfo listEvent(int number, double time, int category, int state, const char* info,
+                           const char* note, bool erased = false) {
+    EventInfo e;
+    e.number = number;
+    e.position = number - 1;
+    e.time = time;
+    e.category = static_cast<int8_t>(category);
+    e.timeState = static_cast<uint8_t>(state);
+    e.infoText = info;
+    e.noteText = note;
+    e.erased = erased;
+    return e;
+}
+
+inline std::bitset<6> categories(std::initializer_list<int> list) {
+    std::bitset<6> b;
+    for (int c : list)
+        b.set(static_cast<size_t>(c));
+    return b;
 }

@@ -9,42 +9,22 @@
 
 namespace {
 
-EventInfo event(int number, double time, int category, int state, const char* info,
-                const char* note, bool erased = false) {
-    EventInfo e;
-    e.number = number;
-    e.position = number - 1;
-    e.time = time;
-    e.category = static_cast<int8_t>(category);
-    e.timeState = static_cast<uint8_t>(state);
-    e.infoText = info;
-    e.noteText = note;
-    e.erased = erased;
-    return e;
-}
-
 // 2024-01-01 12:00 is 45292.5; the list runs newest first across midnight.
 const std::vector<EventInfo>& knownList() {
     static const std::vector<EventInfo> list = {
-        event(1, 45293.5, 5, 0, "Информация по зоне 2. Пожар", ""),
-        event(2, 45293.0625, 2, 0, "Зона 2. Неисправность шлейфа термокабеля", ""),
-        event(3, 45293.0, 1, 2, "Автоматика включена с пульта", "Время отредактировано вручную"),
-        event(4, 45292.9375, 3, 1, "Питание включено", "Время требует корректировки"),
-        event(5, 45292.875, 0, 1, "Неисправность линии связи", "Время требует корректировки"),
-        event(6, 45292.75, 1, 0,
-              "Сброс прибора. Отсутствие питания. Переполнение счетчика времени. Рестарт "
-              "процессора.",
-              "", true),
-        event(7, 45292.5, 4, 0, "Pult. Unknown EVENT: ЁМКОСТЬ", ""),
+        listEvent(1, 45293.5, 5, 0, "Информация по зоне 2. Пожар", ""),
+        listEvent(2, 45293.0625, 2, 0, "Зона 2. Неисправность шлейфа термокабеля", ""),
+        listEvent(3, 45293.0, 1, 2, "Автоматика включена с пульта",
+                  "Время отредактировано вручную"),
+        listEvent(4, 45292.9375, 3, 1, "Питание включено", "Время требует корректировки"),
+        listEvent(5, 45292.875, 0, 1, "Неисправность линии связи", "Время требует корректировки"),
+        listEvent(6, 45292.75, 1, 0,
+                  "Сброс прибора. Отсутствие питания. Переполнение счетчика времени. Рестарт "
+                  "процессора.",
+                  "", true),
+        listEvent(7, 45292.5, 4, 0, "Pult. Unknown EVENT: ЁМКОСТЬ", ""),
     };
     return list;
-}
-
-std::bitset<6> cats(std::initializer_list<int> list) {
-    std::bitset<6> b;
-    for (int c : list)
-        b.set(static_cast<size_t>(c));
-    return b;
 }
 
 struct FilterRow {
@@ -67,11 +47,11 @@ const FilterRow kRows[] = {
     {"not found", [](EventFilter& f) { f.setSearchText("тушение"); }, {}},
     {"two categories",
      [](EventFilter& f) {
-         f.setCategories(cats({2, 5}));
+         f.setCategories(categories({2, 5}));
      },
      {1, 2}},
-    {"unknown only", [](EventFilter& f) { f.setCategories(cats({4})); }, {7}},
-    {"no category", [](EventFilter& f) { f.setCategories(cats({})); }, {}},
+    {"unknown only", [](EventFilter& f) { f.setCategories(categories({4})); }, {7}},
+    {"no category", [](EventFilter& f) { f.setCategories(categories({})); }, {}},
     {"range across midnight",
      [](EventFilter& f) {
          f.setFrom(45292.9375); // 22:30
@@ -97,7 +77,7 @@ const FilterRow kRows[] = {
     {"hide erased", [](EventFilter& f) { f.setHideErased(true); }, {1, 2, 3, 4, 5, 7}},
     {"categories, time state and text",
      [](EventFilter& f) {
-         f.setCategories(cats({0, 1, 3}));
+         f.setCategories(categories({0, 1, 3}));
          f.setOnlyNeedingCorrection(true);
          f.setSearchText("ПИТАНИЕ");
      },
@@ -106,7 +86,7 @@ const FilterRow kRows[] = {
      [](EventFilter& f) {
          f.setHideErased(true);
          f.setFrom(45292.75);
-         f.setCategories(cats({1}));
+         f.setCategories(categories({1}));
      },
      {3}},
     {"text and an upper bound",
@@ -134,12 +114,12 @@ TEST(EventFilter, IsActiveWhenSomeCriterionIsSet) {
         {[](EventFilter&) {}, false},
         {[](EventFilter& f) { f.setSearchText(""); }, false},
         {[](EventFilter& f) {
-             f.setCategories(cats({0, 1, 2, 3, 4, 5}));
+             f.setCategories(categories({0, 1, 2, 3, 4, 5}));
          },
          false},
         {[](EventFilter& f) { f.setSearchText("a"); }, true},
         {[](EventFilter& f) {
-             f.setCategories(cats({0, 1, 2, 3, 4}));
+             f.setCategories(categories({0, 1, 2, 3, 4}));
          },
          true},
         {[](EventFilter& f) { f.setFrom(0.0); }, true},
@@ -157,10 +137,10 @@ TEST(EventFilter, IsActiveWhenSomeCriterionIsSet) {
 }
 
 TEST(EventFilter, CategoryOutsideTheSixOnlyWithoutRestriction) {
-    const EventInfo odd = event(1, 45292.5, -3, 0, "x", "");
+    const EventInfo odd = listEvent(1, 45292.5, -3, 0, "x", "");
     EventFilter filter;
     EXPECT_TRUE(filter.matches(odd));
-    filter.setCategories(cats({0, 1, 2, 3, 4}));
+    filter.setCategories(categories({0, 1, 2, 3, 4}));
     EXPECT_FALSE(filter.matches(odd));
 }
 
@@ -188,14 +168,14 @@ TEST(EventFilter, FoldsLatinAndCyrillicCapitals) {
 TEST(EventFilter, SearchWithBrokenUtf8NeitherMatchesWronglyNorReadsPastTheText) {
     EventFilter filter;
     filter.setSearchText("\xD0");
-    EXPECT_TRUE(filter.matches(event(1, 0, 0, 0, "\xD0", "")));
-    EXPECT_FALSE(filter.matches(event(1, 0, 0, 0, "abc", "")));
+    EXPECT_TRUE(filter.matches(listEvent(1, 0, 0, 0, "\xD0", "")));
+    EXPECT_FALSE(filter.matches(listEvent(1, 0, 0, 0, "abc", "")));
     filter.setSearchText("ab");
-    EXPECT_TRUE(filter.matches(event(1, 0, 0, 0,
-                                     "\xFF"
-                                     "AB",
-                                     "")));
-    EXPECT_FALSE(filter.matches(event(1, 0, 0, 0, "a", "")));
+    EXPECT_TRUE(filter.matches(listEvent(1, 0, 0, 0,
+                                         "\xFF"
+                                         "AB",
+                                         "")));
+    EXPECT_FALSE(filter.matches(listEvent(1, 0, 0, 0, "a", "")));
 }
 
 // Every decoder tells its erased records (four bytes 0xFF) from the others.

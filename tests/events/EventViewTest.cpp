@@ -12,43 +12,23 @@ namespace {
 
 using Key = EventView::SortKey;
 
-EventInfo event(int number, double time, int category, int state, const char* info,
-                const char* note, bool erased = false) {
-    EventInfo e;
-    e.number = number;
-    e.time = time;
-    e.category = static_cast<int8_t>(category);
-    e.timeState = static_cast<uint8_t>(state);
-    e.infoText = info;
-    e.noteText = note;
-    e.erased = erased;
-    return e;
-}
-
 // 2024-01-01 12:00 is 45292.5. Newest first across midnight; two events share
 // 22:30, two erased records share 18:00, and number 8 was dropped.
 EventCollection knownList() {
     EventCollection list;
     const EventInfo rows[] = {
-        event(1, 45293.5, 5, 0, "Информация по зоне 2. Пожар", ""),
-        event(2, 45293.0625, 2, 0, "Зона 2. Неисправность шлейфа", ""),
-        event(3, 45293.0, 1, 2, "автоматика включена", "Время отредактировано вручную"),
-        event(4, 45292.9375, 3, 1, "Питание включено", "Время требует корректировки"),
-        event(5, 45292.9375, 0, 1, "Ёмкость", "Время требует корректировки"),
-        event(6, 45292.75, 1, 0, "Сброс прибора", "", true),
-        event(7, 45292.75, 1, 0, "Сброс прибора", "", true),
-        event(9, 45292.5, 4, 0, "Pult. Unknown EVENT", ""),
+        listEvent(1, 45293.5, 5, 0, "Информация по зоне 2. Пожар", ""),
+        listEvent(2, 45293.0625, 2, 0, "Зона 2. Неисправность шлейфа", ""),
+        listEvent(3, 45293.0, 1, 2, "автоматика включена", "Время отредактировано вручную"),
+        listEvent(4, 45292.9375, 3, 1, "Питание включено", "Время требует корректировки"),
+        listEvent(5, 45292.9375, 0, 1, "Ёмкость", "Время требует корректировки"),
+        listEvent(6, 45292.75, 1, 0, "Сброс прибора", "", true),
+        listEvent(7, 45292.75, 1, 0, "Сброс прибора", "", true),
+        listEvent(9, 45292.5, 4, 0, "Pult. Unknown EVENT", ""),
     };
     for (const EventInfo& e : rows)
         list.append(e);
     return list;
-}
-
-std::bitset<6> cats(std::initializer_list<int> list) {
-    std::bitset<6> b;
-    for (int c : list)
-        b.set(static_cast<size_t>(c));
-    return b;
 }
 
 // The numbers of the shown events, in shown order, read through the mapping.
@@ -120,7 +100,7 @@ const ViewRow kRows[] = {
      true,
      {5, 4, 3}},
     {"one category, by time descending",
-     [](EventFilter& f) { f.setCategories(cats({1})); },
+     [](EventFilter& f) { f.setCategories(categories({1})); },
      Key::Time,
      true,
      {3, 6, 7}},
@@ -136,7 +116,7 @@ const ViewRow kRows[] = {
      [](EventFilter& f) {
          f.setHideErased(true);
          f.setFrom(45292.75);
-         f.setCategories(cats({0, 1, 3}));
+         f.setCategories(categories({0, 1, 3}));
      },
      Key::Info,
      false,
@@ -206,7 +186,7 @@ TEST(EventView, ANewListOrChangedTimesAreSortedAndFilteredAfresh) {
     EXPECT_EQ(shownNumbers(view, list), (std::vector<int>{3, 2, 9, 1}));
 
     EventCollection shorter;
-    shorter.append(event(1, 45294.0, 0, 0, "", ""));
+    shorter.append(listEvent(1, 45294.0, 0, 0, "", ""));
     view.setList(&shorter);
     EXPECT_EQ(shownNumbers(view, shorter), (std::vector<int>{1}));
     EXPECT_EQ(view.totalCount(), 1);
@@ -218,10 +198,10 @@ TEST(EventView, ANewListOrChangedTimesAreSortedAndFilteredAfresh) {
 
 TEST(EventView, ATimeThatIsNoNumberSortsAfterEveryTime) {
     EventCollection list;
-    list.append(event(1, std::numeric_limits<double>::quiet_NaN(), 0, 0, "", ""));
-    list.append(event(2, 45293.0, 0, 0, "", ""));
-    list.append(event(3, std::numeric_limits<double>::quiet_NaN(), 0, 0, "", ""));
-    list.append(event(4, -1.0e308, 0, 0, "", ""));
+    list.append(listEvent(1, std::numeric_limits<double>::quiet_NaN(), 0, 0, "", ""));
+    list.append(listEvent(2, 45293.0, 0, 0, "", ""));
+    list.append(listEvent(3, std::numeric_limits<double>::quiet_NaN(), 0, 0, "", ""));
+    list.append(listEvent(4, -1.0e308, 0, 0, "", ""));
     EventView view;
     view.setList(&list);
     view.setSort(Key::Time, false);
