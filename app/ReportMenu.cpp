@@ -99,10 +99,7 @@ void ReportMenu::preview() {
     dialog.setObjectName(QStringLiteral("ReportPreview"));
     dialog.setWindowTitle(QStringLiteral("Предварительный просмотр отчета"));
     connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [&](QPrinter* target) {
-        // a stopped preview shows the pages made by then
-        if (paint([&](const auto& p) { return made->paint(*target, p); }) ==
-            ServiceReport::Status::CannotWrite)
-            error(cannotPrintMessage());
+        printOn(*made, *target); // a stopped preview shows the pages made by then
     });
     dialogs_.exec(dialog);
 }
@@ -115,9 +112,12 @@ void ReportMenu::print() {
     ServiceReport::setUpPage(printer);
     QPrintDialog dialog(&printer, &form_);
     dialog.setObjectName(QStringLiteral("ReportPrint"));
-    if (dialogs_.exec(dialog) != QDialog::Accepted)
-        return;
-    if (paint([&](const auto& p) { return made->paint(printer, p); }) ==
+    if (dialogs_.exec(dialog) == QDialog::Accepted)
+        printOn(*made, printer);
+}
+
+void ReportMenu::printOn(const ServiceReport& made, QPrinter& printer) const {
+    if (paint([&](const auto& p) { return made.paint(printer, p); }) ==
         ServiceReport::Status::CannotWrite)
         error(cannotPrintMessage());
 }

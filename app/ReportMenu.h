@@ -38,6 +38,8 @@ private:
     // Paints with the progress dialog up; its status.
     ServiceReport::Status paint(
         const std::function<ServiceReport::Status(const ServiceReport::Progress&)>& painting) const;
+    // Paints on a printer or a preview's; says so when it cannot.
+    void printOn(const ServiceReport& made, QPrinter& printer) const;
     void error(const QString& text) const;
 
     TForm1& form_;
