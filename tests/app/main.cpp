@@ -1,5 +1,6 @@
 // The application's tests run offscreen, in Russian as the program does.
 #include "Localization.h"
+#include "support/ThreadExits.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -11,5 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     installRussian();
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    awaitThreadExits();
+    return failed;
 }

@@ -3,6 +3,7 @@
 #include "TabletDataLoader.h"
 #include "TabletDataLoaderHelper.h"
 #include "support/SimFolder.h"
+#include "support/ThreadExits.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -415,5 +416,7 @@ TEST_F(Sessions, SetupFailed) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int failed = RUN_ALL_TESTS();
+    awaitThreadExits();
+    return failed;
 }
