@@ -1,35 +1,61 @@
 #include "CellValue.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 #include <cmath>
 
 namespace {
 
-std::optional<CellValue> wholeNumber(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^[+-]?[0-9]+$"));
-    if (!pattern.match(text).hasMatch())
+// Texts are read by hand rather than by pattern: an export puts hundreds of
+// thousands of them.
+bool isDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
+
+// Optional sign, then ASCII digits only.
+std::optional<CellValue> wholeNumber(QStringView text) {
+    const qsizetype first = text.startsWith(u'+') || text.startsWith(u'-') ? 1 : 0;
+    if (text.size() == first)
         return std::nullopt;
-    bool ok = false;
-    const double number = text.toDouble(&ok);
-    if (!ok || !std::isfinite(number))
-        return std::nullopt;
+    for (qsizetype i = first; i < text.size(); ++i)
+        if (!isDigit(text[i]))
+            return std::nullopt;
     CellValue v;
     v.kind = CellValue::Kind::Number;
-    v.number = number;
+    // Up to 15 digits a double holds exactly; longer ones are rounded as a
+    // text is rounded.
+    if (text.size() - first <= 15) {
+        qint64 n = 0;
+        for (qsizetype i = first; i < text.size(); ++i)
+            n = n * 10 + (text[i].unicode() - u'0');
+        const double magnitude = static_cast<double>(n);
+        v.number = text.startsWith(u'-') ? -magnitude : magnitude;
+        return v;
+    }
+    bool ok = false;
+    v.number = text.toDouble(&ok);
+    if (!ok || !std::isfinite(v.number))
+        return std::nullopt;
     return v;
 }
 
-std::optional<CellValue> dateTime(const QString& text) {
-    static const QRegularExpression pattern(
-        QStringLiteral("^([0-9]{2})\\.([0-9]{2})\\.([0-9]{4}) ([0-9]{2}):([0-9]{2}):([0-9]{2})$"));
-    const QRegularExpressionMatch m = pattern.match(text);
-    if (!m.hasMatch())
+// "dd.mm.yyyy hh:mm:ss", ASCII digits, nothing before or after.
+std::optional<CellValue> dateTime(QStringView text) {
+    static constexpr char kShape[] = "00.00.0000 00:00:00";
+    if (text.size() != static_cast<qsizetype>(sizeof kShape - 1))
         return std::nullopt;
-    const auto field = [&m](int i) { return m.captured(i).toInt(); };
-    const QDate date(field(3), field(2), field(1));
-    const QTime time(field(4), field(5), field(6));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (kShape[i] == '0' ? !isDigit(text[i]) : text[i] != QLatin1Char(kShape[i]))
+            return std::nullopt;
+    }
+    const auto field = [text](qsizetype at, qsizetype length) {
+        int n = 0;
+        for (qsizetype i = at; i < at + length; ++i)
+            n = n * 10 + (text[i].unicode() - u'0');
+        return n;
+    };
+    const QDate date(field(6, 4), field(3, 2), field(0, 2));
+    const QTime time(field(11, 2), field(14, 2), field(17, 2));
     if (!date.isValid() || !time.isValid() || date.year() < CellValue::kFirstYear ||
         date.year() > CellValue::kLastYear)
         return std::nullopt;

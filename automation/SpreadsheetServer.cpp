@@ -5,7 +5,6 @@
 #include "DesktopOpener.h"
 #include "ExcelConstants.h"
 #include "Workbook.h"
-#include "WorkbookWriter.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +42,11 @@ constexpr qint64 kMaxCellsPerPut = 65536;
 // Files of one name and second tried before giving up.
 constexpr int kMaxFileNameTries = 1000;
 
+// Names are matched as the application matches them, in any case. The length
+// goes first: most names a call is checked against differ in it.
 bool is(const QString& name, const char* member) {
-    return name.compare(QLatin1String(member), Qt::CaseInsensitive) == 0;
+    const QLatin1String m(member);
+    return name.size() == m.size() && name.compare(m, Qt::CaseInsensitive) == 0;
 }
 
 [[noreturn]] void fail(const QString& description) {
@@ -52,14 +54,20 @@ bool is(const QString& name, const char* member) {
 }
 
 // A whole number as a late-bound argument carries it (numbers, or a text of digits).
+// Each type is read as itself: a conversion through the meta-type system
+// costs more than the rest of a cell's call.
 std::optional<qint64> wholeNumber(const QVariant& v) {
     switch (v.metaType().id()) {
     case QMetaType::Int:
+        return v.value<int>();
     case QMetaType::UInt:
+        return v.value<uint>();
     case QMetaType::Short:
+        return v.value<short>();
     case QMetaType::UShort:
+        return v.value<ushort>();
     case QMetaType::LongLong:
-        return v.toLongLong();
+        return v.value<qlonglong>();
     case QMetaType::ULongLong:
         return v.toULongLong() > static_cast<qulonglong>(INT64_MAX)
                    ? std::nullopt
@@ -218,13 +226,13 @@ public:
         }
         if (is(name, "Value")) {
             argumentCount(name, args, 0);
-            return single(name) ? sheet_.value(area_.top, area_.left).toVariant() : QVariant();
+            single(name);
+            return sheet_.value(area_.top, area_.left).toVariant();
         }
         if (is(name, "HorizontalAlignment")) {
             argumentCount(name, args, 0);
-            const auto it = sheet_.cells().find({area_.top, area_.left});
-            const Alignment a =
-                it == sheet_.cells().end() ? Alignment::General : it->second.alignment;
+            requireOpen(name);
+            const Alignment a = sheet_.alignment(area_.top, area_.left);
             for (const AlignmentConstant& row : kAlignments)
                 if (row.alignment == a)
                     return row.constant;
@@ -258,10 +266,22 @@ public:
     }
 
 private:
-    bool single(const QString& name) const {
+    void single(const QString& name) const {
         if (area_.cellCount() != 1)
             fail(QStringLiteral("Range.%1: читается только у одной ячейки").arg(name));
-        return true;
+        requireOpen(name);
+    }
+    // The rows of a big sheet go to the file as the client moves down; those
+    // can no longer change or be read.
+    void requireOpen(const QString& name) const {
+        if (sheet_.isFinished())
+            fail(QStringLiteral("Range.%1: книга уже записана в файл").arg(name));
+        if (!sheet_.isOpen(area_.top))
+            fail(QStringLiteral("Range.%1: строка %2 уже записана в файл книги; лист больше %3 "
+                                "строк заполняется сверху вниз")
+                     .arg(name)
+                     .arg(area_.top)
+                     .arg(Worksheet::kOpenRows));
     }
     QVariant relative(const QString& name, const Area& a) const {
         const Area moved{area_.top + a.top - 1, area_.left + a.left - 1, area_.top + a.bottom - 1,
@@ -276,6 +296,7 @@ private:
             fail(QStringLiteral("Range.%1: диапазон больше %2 ячеек")
                      .arg(name)
                      .arg(kMaxCellsPerPut));
+        requireOpen(name);
         for (int r = area_.top; r <= area_.bottom; ++r)
             for (int c = area_.left; c <= area_.right; ++c)
                 f(r, c);
@@ -295,8 +316,8 @@ public:
         if (!is(name, "ColumnWidth"))
             unknown(name);
         argumentCount(name, args, 0);
-        const auto it = sheet_.columnWidths().find(column_);
-        return it == sheet_.columnWidths().end() ? QVariant() : QVariant(it->second);
+        const auto width = sheet_.columnWidth(column_);
+        return width ? QVariant(*width) : QVariant();
     }
     void put(const QString& name, const QVariantList& args, const QVariant& value) override {
         if (!is(name, "ColumnWidth"))
@@ -325,7 +346,7 @@ public:
             return sheet_.name();
         }
         if (is(name, "Cells") || is(name, "Range"))
-            return allCells().get(name, args);
+            return allCells()->get(name, args);
         if (is(name, "Columns")) {
             argumentCount(name, args, 1);
             std::optional<qint64> column = wholeNumber(args[0]);
@@ -342,12 +363,17 @@ public:
     }
 
 private:
-    RangeObject allCells() const {
-        return RangeObject(book_, sheet_, Area{1, 1, Worksheet::kMaxRows, Worksheet::kMaxColumns});
+    // The whole sheet as a range, made once: a client asks it for every cell.
+    RangeObject* allCells() {
+        if (!allCells_)
+            allCells_ = std::make_unique<RangeObject>(
+                book_, sheet_, Area{1, 1, Worksheet::kMaxRows, Worksheet::kMaxColumns});
+        return allCells_.get();
     }
 
     std::shared_ptr<Workbook> book_;
     Worksheet& sheet_;
+    std::unique_ptr<RangeObject> allCells_;
 };
 
 class WorkbookObject : public ServerObject {
@@ -394,7 +420,12 @@ public:
             unknown(name);
         argumentCount(name, args, 0);
         // A Russian-locale application names its new workbooks Книга1, Книга2, ...
-        auto book = std::make_shared<Workbook>(QStringLiteral("Книга%1").arg(++state_->booksMade));
+        const QString bookName = QStringLiteral("Книга%1").arg(state_->booksMade + 1);
+        QString why;
+        auto book = Workbook::create(bookName, why);
+        if (!book)
+            fail(QStringLiteral("Не удалось создать книгу «%1»: %2").arg(bookName, why));
+        ++state_->booksMade;
         state_->workbooks.push_back(book);
         return automation::objectVariant(std::make_shared<WorkbookObject>(book));
     }
@@ -468,7 +499,7 @@ public:
     }
 
 private:
-    QString save(const Workbook& book) const {
+    QString save(Workbook& book) const {
         const SpreadsheetServer::Settings& s = state_->settings;
         const QString folder =
             s.documentsFolder.isEmpty()
@@ -484,7 +515,7 @@ private:
         const QString stem =
             book.name() + QLatin1Char(' ') + now.toString(QStringLiteral("yyyy-MM-dd hh-mm-ss"));
         const QString path = reserve(QDir(folder), stem);
-        const QString failure = WorkbookWriter::write(book, path);
+        const QString failure = book.save(path);
         if (!failure.isEmpty()) {
             QFile::remove(path);
             fail(QStringLiteral("Не удалось записать книгу в файл «%1»: %2")

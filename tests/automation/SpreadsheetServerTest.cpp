@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -41,6 +42,13 @@ TEST(CellValue, TextsReadAsARussianLocaleApplicationReadsThem) {
         {" 5", Kind::Text, 0, ""},
         {"5 ", Kind::Text, 0, ""},
         {"1 000", Kind::Text, 0, ""},
+        {"-", Kind::Text, 0, ""},
+        {"+", Kind::Text, 0, ""},
+        {"--5", Kind::Text, 0, ""},
+        {"124\n", Kind::Text, 0, ""},
+        {"\u0663", Kind::Text, 0, ""}, // a digit, but not one a cell reads
+        {"999999999999999", Kind::Number, 999999999999999.0, ""},
+        {"-123456789012345678", Kind::Number, -123456789012345678.0, ""},
         {"", Kind::Empty, 0, ""},
         {"01.02.2024 03:04:05", Kind::DateTime, 0, "01.02.2024 03:04:05"},
         {"29.02.2024 23:59:59", Kind::DateTime, 0, "29.02.2024 23:59:59"},
@@ -57,6 +65,10 @@ TEST(CellValue, TextsReadAsARussianLocaleApplicationReadsThem) {
         {"01.02.2024  03:04:05", Kind::Text, 0, ""},
         {"01.02.2024", Kind::Text, 0, ""},
         {"01/02/2024 03:04:05", Kind::Text, 0, ""},
+        {"01.02.2024 03:04:05\n", Kind::Text, 0, ""},
+        {"01.02.2024T03:04:05", Kind::Text, 0, ""},
+        {"0a.02.2024 03:04:05", Kind::Text, 0, ""},
+        {"00.02.2024 03:04:05", Kind::Text, 0, ""},
         {"Номер устройства: 7", Kind::Text, 0, ""},
     };
     for (const Row& row : rows) {
@@ -340,6 +352,139 @@ TEST_F(Spreadsheet, RejectedCalls) {
         } catch (const AutomationError& e) {
             EXPECT_EQ(e.description(), row.description) << row.what;
         }
+    }
+}
+
+// A column letter of the first three.
+QString ref(const char* column, int row) {
+    return QString::fromLatin1(column) + QString::number(row);
+}
+
+TEST_F(Spreadsheet, BigSheetFilledFromTheTopReachesTheFileWhole) {
+    // The rows go to a temporary file while the sheet is filled and are moved
+    // under the workbook's name at the end: by a rename on the same file
+    // system, by a copy from another one.
+    const bool otherFileSystem = QFileInfo(QStringLiteral("/dev/shm")).isWritable();
+    for (const bool elsewhere : {false, true}) {
+        if (elsewhere && !otherFileSystem)
+            continue;
+        QTemporaryDir shm(QStringLiteral("/dev/shm/velmora-test-XXXXXX"));
+        if (elsewhere) {
+            ASSERT_TRUE(shm.isValid());
+            settings_.documentsFolder = shm.path();
+        }
+        constexpr int kRows = 3000;
+        fillAndRelease([](Dispatch& sheet) {
+            sheet.get("Columns", {1}).put("ColumnWidth", 6.14);
+            set(sheet, 1, 1, "Номер устройства: 7");
+            sheet.get("Range", {"A2:C2"}).put("HorizontalAlignment", excel::xlCenter);
+            for (int r = 2; r <= kRows; ++r) {
+                set(sheet, r, 1, QString::number(r));
+                set(sheet, r, 2,
+                    QStringLiteral("01.01.2024 00:%1:%2")
+                        .arg(r / 60 % 60, 2, 10, QChar('0'))
+                        .arg(r % 60, 2, 10, QChar('0')));
+                set(sheet, r, 3, QStringLiteral("строка %1").arg(r));
+            }
+            // widths are the sheet's, not a row's: they may come last
+            sheet.get("Columns", {"C"}).put("ColumnWidth", 43.86);
+        });
+        ASSERT_EQ(files().size(), 1) << elsewhere;
+        const XlsxReadBack x = XlsxReadBack::read(settings_.documentsFolder + "/" + files()[0]);
+        ASSERT_TRUE(x.ok) << x.error.toStdString();
+        ASSERT_EQ(x.rows.size(), kRows);
+        EXPECT_EQ(x.cell("A1")->value, "Номер устройства: 7");
+        for (int r = 2; r <= kRows; ++r) {
+            const auto *a = x.cell(ref("A", r)), *b = x.cell(ref("B", r)), *c = x.cell(ref("C", r));
+            ASSERT_TRUE(a && b && c) << r;
+            EXPECT_EQ(a->value, QString::number(r));
+            EXPECT_EQ(shownDateTime(b->value), QStringLiteral("01.01.2024 00:%1:%2")
+                                                   .arg(r / 60 % 60, 2, 10, QChar('0'))
+                                                   .arg(r % 60, 2, 10, QChar('0')));
+            EXPECT_EQ(c->value, QStringLiteral("строка %1").arg(r));
+        }
+        for (const char* cell : {"A2", "B2", "C2"})
+            EXPECT_EQ(x.horizontal(cell), "center") << cell;
+        EXPECT_EQ(x.horizontal("A3"), "");
+        EXPECT_EQ(x.columnWidth(1), 6.14);
+        EXPECT_EQ(x.columnWidth(3), 43.86);
+        QDir(settings_.documentsFolder).removeRecursively();
+    }
+}
+
+TEST_F(Spreadsheet, RowsAlreadyInTheFileAreRefusedNotLost) {
+    // Row 2000 written: rows from 977 on are still open, rows above are in the file.
+    const QString handedOver =
+        "строка 976 уже записана в файл книги; лист больше 1024 строк заполняется сверху вниз";
+    struct Row {
+        const char* what;
+        std::function<void(Dispatch& sheet)> call;
+        QString description; // empty: the call is taken
+    } rows[] = {
+        {"value into the last open row", [](Dispatch& s) { set(s, 977, 4, "поздно, но можно"); },
+         ""},
+        {"value read from an open row",
+         [](Dispatch& s) {
+             s.get("Cells", {1500, 1}).value("Value");
+         },
+         ""},
+        {"value into a row in the file", [](Dispatch& s) { set(s, 976, 4, "x"); },
+         "Range.Value: " + handedOver},
+        {"value read from a row in the file",
+         [](Dispatch& s) {
+             s.get("Cells", {976, 1}).value("Value");
+         },
+         "Range.Value: " + handedOver},
+        {"range starting in the file",
+         [](Dispatch& s) {
+             s.get("Range", {"A976:B977"}).put("HorizontalAlignment", excel::xlLeft);
+         },
+         "Range.HorizontalAlignment: " + handedOver},
+        {"alignment read from a row in the file",
+         [](Dispatch& s) {
+             s.get("Cells", {976, 1}).value("HorizontalAlignment");
+         },
+         "Range.HorizontalAlignment: " + handedOver},
+    };
+    for (const Row& row : rows) {
+        bool refused = false;
+        fillAndRelease([&](Dispatch& sheet) {
+            for (int r = 1; r <= 2000; ++r)
+                set(sheet, r, 1, QString::number(r));
+            try {
+                row.call(sheet);
+            } catch (const AutomationError& e) {
+                refused = true;
+                EXPECT_EQ(e.description(), row.description) << row.what;
+            }
+        });
+        EXPECT_EQ(refused, !row.description.isEmpty()) << row.what;
+        const XlsxReadBack x = XlsxReadBack::read(settings_.documentsFolder + "/" + files().last());
+        ASSERT_TRUE(x.ok) << x.error.toStdString();
+        EXPECT_EQ(x.rows.size(), 2000) << row.what;
+        EXPECT_EQ(x.cell("A976")->value, "976") << row.what;
+        QDir(settings_.documentsFolder).removeRecursively();
+    }
+}
+
+TEST_F(Spreadsheet, SmallSheetTakesItsRowsInAnyOrder) {
+    Dispatch kept;
+    fillAndRelease([&](Dispatch& sheet) {
+        set(sheet, 1024, 3, "последняя");
+        set(sheet, 1, 1, "Заголовок после строк");
+        EXPECT_EQ(sheet.get("Cells", {1024, 3}).value("Value"), QVariant("последняя"));
+        kept = sheet.get("Cells", {5, 5});
+    });
+    const XlsxReadBack x = XlsxReadBack::read(settings_.documentsFolder + "/" + files()[0]);
+    ASSERT_TRUE(x.ok) << x.error.toStdString();
+    EXPECT_EQ(x.rows, (QStringList{"1", "1024"}));
+    EXPECT_EQ(x.cell("C1024")->value, "последняя");
+    EXPECT_EQ(x.cell("A1")->value, "Заголовок после строк");
+    try {
+        kept.put("Value", "после записи");
+        ADD_FAILURE() << "a workbook in its file took a cell";
+    } catch (const AutomationError& e) {
+        EXPECT_EQ(e.description(), "Range.Value: книга уже записана в файл");
     }
 }
 
