@@ -354,7 +354,7 @@ std::vector<std::string> SimAdapter::tabletNames() const {
 std::vector<std::string> SimAdapter::onAdapter() const {
     std::string text;
     std::vector<std::string> names;
-    if (readText(dir_ / "adapter", text, kListFileLimit) != ReadResult::Read)
+    if (readText(adapterFile_, text, kListFileLimit) != ReadResult::Read)
         return names;
     std::istringstream in(text);
     std::string name;
@@ -373,12 +373,12 @@ bool SimAdapter::setOnAdapter(const std::vector<std::string>& names, std::string
         }
         text += n + "\n";
     }
-    return writeAtomically(dir_ / "adapter", text, error);
+    return writeAtomically(adapterFile_, text, error);
 }
 
 Fault SimAdapter::fault() const {
     std::string text;
-    if (readText(dir_ / "fault", text, kFaultFileLimit) != ReadResult::Read)
+    if (readText(faultFile_, text, kFaultFileLimit) != ReadResult::Read)
         return {};
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
         text.pop_back();
@@ -386,7 +386,7 @@ Fault SimAdapter::fault() const {
 }
 
 bool SimAdapter::setFault(const Fault& fault, std::string& error) const {
-    return writeAtomically(dir_ / "fault", fault.text() + "\n", error);
+    return writeAtomically(faultFile_, fault.text() + "\n", error);
 }
 
 } // namespace onewiresim

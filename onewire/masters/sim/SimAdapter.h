@@ -36,7 +36,8 @@ struct Fault {
 // place and remove tablets while the driver searches.
 class SimAdapter {
 public:
-    explicit SimAdapter(std::filesystem::path dir) : dir_(std::move(dir)) {}
+    explicit SimAdapter(std::filesystem::path dir)
+        : dir_(std::move(dir)), adapterFile_(dir_ / "adapter"), faultFile_(dir_ / "fault") {}
 
     // $ONEWIRE_SIM_DIR, else $XDG_DATA_HOME/velmora/onewire-sim, else
     // ~/.local/share/velmora/onewire-sim.
@@ -69,6 +70,9 @@ private:
                          std::string& error) const;
 
     std::filesystem::path dir_;
+    // Read at every reset: made once, not at each read.
+    std::filesystem::path adapterFile_;
+    std::filesystem::path faultFile_;
 };
 
 // Host time in seconds since 1970, the clock the simulated parts run on.
