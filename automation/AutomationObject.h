@@ -27,6 +27,9 @@ public:
 };
 
 using AutomationObjectPtr = std::shared_ptr<AutomationObject>;
+// Two plain pointers that may be moved in memory: a variant then keeps one in
+// place rather than on the heap, once for every cell an export writes.
+Q_DECLARE_TYPEINFO(AutomationObjectPtr, Q_RELOCATABLE_TYPE);
 Q_DECLARE_METATYPE(AutomationObjectPtr)
 
 namespace automation {
