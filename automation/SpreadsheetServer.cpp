@@ -46,7 +46,7 @@ constexpr int kMaxFileNameTries = 1000;
 // goes first: most names a call is checked against differ in it.
 bool is(const QString& name, const char* member) {
     const QLatin1String m(member);
-    return name.size() == m.size() && name.compare(m, Qt::CaseInsensitive) == 0;
+    return name.size() == m.size() && (name == m || name.compare(m, Qt::CaseInsensitive) == 0);
 }
 
 [[noreturn]] void fail(const QString& description) {

@@ -1,7 +1,6 @@
 #include "DateTime.h"
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 #include <sys/time.h>
 
@@ -96,9 +95,19 @@ std::string format(double value) {
     const auto p = decode(value);
     if (!p)
         return {};
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d.%02d.%04d %02d:%02d:%02d", p->day, p->month, p->year,
-                  p->hour, p->minute, p->second);
+    // Every shown and exported time passes here, so it is put digit by digit;
+    // decode() gives years 1..9999 only.
+    std::string text = "00.00.0000 00:00:00";
+    const auto put = [&text](size_t end, int value) {
+        for (size_t i = end; value > 0; --i, value /= 10)
+            text[i] = static_cast<char>('0' + value % 10);
+    };
+    put(1, p->day);
+    put(4, p->month);
+    put(9, p->year);
+    put(12, p->hour);
+    put(15, p->minute);
+    put(18, p->second);
     return text;
 }
 
