@@ -211,18 +211,19 @@ TEST_F(WriteCommand, CancelClosesContinueKeepsTheDialogAndItsSelection) {
 }
 
 TEST_F(WriteCommand, OneWriterAtATimeAndClosingWaitsForIt) {
+    // what the slots below count outlives the form, whose end ends the writer
+    int handled = 0;
+    bool replaced = false;
     blankTablet("t");
     auto form = makeForm();
     TForm4& d = open(*form);
     dialogs.answers = {Answer::Ok};
-    int handled = 0;
     QObject::connect(&d, &TForm4::writeHandled, [&] { ++handled; });
     d.ui->Button1->click();
     // the outcome comes through this thread's event loop, which has not run yet
     const TabletDataWriterHelper* writer = d.writer();
     EXPECT_FALSE(d.ui->Button1->isEnabled());
     EXPECT_FALSE(d.ui->Button2->isEnabled());
-    bool replaced = false;
     QObject::connect(writer, &QObject::destroyed, [&] { replaced = true; });
     d.Button1Click();
     EXPECT_FALSE(replaced);
