@@ -4,6 +4,12 @@
 
 namespace {
 
+// The first open row at or below `row`, the first cell at or right of `column`.
+template <typename Rows> auto rowAt(Rows& rows, int row) {
+    return std::lower_bound(rows.begin(), rows.end(), row,
+                            [](const auto& r, int wanted) { return r.row < wanted; });
+}
+
 template <typename Cells> auto cellAt(Cells& cells, int column) {
     return std::lower_bound(cells.begin(), cells.end(), column,
                             [](const auto& cell, int c) { return cell.first < c; });
@@ -28,11 +34,10 @@ Worksheet::Cell& Worksheet::touch(int row, int column) {
     auto r = rows_.end();
     if (rows_.empty() || rows_.back().row < row) {
         rows_.push_back({row, {}});
-        rows_.back().cells.reserve(4);
+        rows_.back().cells.reserve(4); // an export's row: one allocation
         r = std::prev(rows_.end());
     } else {
-        r = std::lower_bound(rows_.begin(), rows_.end(), row,
-                             [](const Row& a, int b) { return a.row < b; });
+        r = rowAt(rows_, row);
         if (r->row != row)
             r = rows_.insert(r, {row, {}});
     }
@@ -48,8 +53,7 @@ Worksheet::Cell& Worksheet::touch(int row, int column) {
 }
 
 const Worksheet::Cell* Worksheet::find(int row, int column) const {
-    const auto r = std::lower_bound(rows_.begin(), rows_.end(), row,
-                                    [](const Row& a, int b) { return a.row < b; });
+    const auto r = rowAt(rows_, row);
     if (r == rows_.end() || r->row != row)
         return nullptr;
     const auto c = cellAt(r->cells, column);
@@ -94,11 +98,11 @@ void Worksheet::finish() {
 // A cell with neither value nor format of its own is no cell: it is not
 // written, as the application would not write it.
 void Worksheet::dropIfPlain(int row, int column) {
-    const Cell* cell = find(row, column);
-    if (!cell || cell->value.kind != CellValue::Kind::Empty ||
-        cell->alignment != Alignment::General)
+    const auto r = rowAt(rows_, row);
+    if (r == rows_.end() || r->row != row)
         return;
-    auto r = std::lower_bound(rows_.begin(), rows_.end(), row,
-                              [](const Row& a, int b) { return a.row < b; });
-    r->cells.erase(cellAt(r->cells, column));
+    const auto c = cellAt(r->cells, column);
+    if (c != r->cells.end() && c->first == column &&
+        c->second.value.kind == CellValue::Kind::Empty && c->second.alignment == Alignment::General)
+        r->cells.erase(c);
 }

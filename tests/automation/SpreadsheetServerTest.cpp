@@ -355,9 +355,16 @@ TEST_F(Spreadsheet, RejectedCalls) {
     }
 }
 
-// A column letter of the first three.
+// A cell's reference, "C17".
 QString ref(const char* column, int row) {
     return QString::fromLatin1(column) + QString::number(row);
+}
+
+// The date-time text the big sheet puts in row `r`.
+QString rowTime(int r) {
+    return QStringLiteral("01.01.2024 00:%1:%2")
+        .arg(r / 60 % 60, 2, 10, QChar('0'))
+        .arg(r % 60, 2, 10, QChar('0'));
 }
 
 TEST_F(Spreadsheet, BigSheetFilledFromTheTopReachesTheFileWhole) {
@@ -380,10 +387,7 @@ TEST_F(Spreadsheet, BigSheetFilledFromTheTopReachesTheFileWhole) {
             sheet.get("Range", {"A2:C2"}).put("HorizontalAlignment", excel::xlCenter);
             for (int r = 2; r <= kRows; ++r) {
                 set(sheet, r, 1, QString::number(r));
-                set(sheet, r, 2,
-                    QStringLiteral("01.01.2024 00:%1:%2")
-                        .arg(r / 60 % 60, 2, 10, QChar('0'))
-                        .arg(r % 60, 2, 10, QChar('0')));
+                set(sheet, r, 2, rowTime(r));
                 set(sheet, r, 3, QStringLiteral("строка %1").arg(r));
             }
             // widths are the sheet's, not a row's: they may come last
@@ -398,9 +402,7 @@ TEST_F(Spreadsheet, BigSheetFilledFromTheTopReachesTheFileWhole) {
             const auto *a = x.cell(ref("A", r)), *b = x.cell(ref("B", r)), *c = x.cell(ref("C", r));
             ASSERT_TRUE(a && b && c) << r;
             EXPECT_EQ(a->value, QString::number(r));
-            EXPECT_EQ(shownDateTime(b->value), QStringLiteral("01.01.2024 00:%1:%2")
-                                                   .arg(r / 60 % 60, 2, 10, QChar('0'))
-                                                   .arg(r % 60, 2, 10, QChar('0')));
+            EXPECT_EQ(shownDateTime(b->value), rowTime(r));
             EXPECT_EQ(c->value, QStringLiteral("строка %1").arg(r));
         }
         for (const char* cell : {"A2", "B2", "C2"})
