@@ -78,11 +78,7 @@ std::optional<int> SimMaster::setup(int number) {
     return std::nullopt;
 }
 
-// Asked before every call on the bus: the folder named outright is taken as it
-// stands, without making a path of it.
 std::string SimMaster::place() {
-    if (const char* dir = std::getenv("ONEWIRE_SIM_DIR"); dir && *dir)
-        return dir;
     return SimAdapter::defaultDir().string();
 }
 
